@@ -26,9 +26,11 @@
 //   - The doubles are compared exactly, as published; -ffp-contract=off keeps the Horner
 //     steps from being fused.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <span>
 
 #include "Guts/mainguts.hpp"
 
@@ -161,6 +163,336 @@ double dgamma(const double& x) {
         res = fact / res;
     }
     return res;
+}
+
+// ============================================================================================
+// ribesl and besseli: modified Bessel functions of the first kind.
+//
+// ribesl: W. J. Cody, SPECFUN routine RIBESL, "Algorithm 597: Sequence of modified Bessel
+// functions of the first kind", ACM Transactions on Mathematical Software 9(2), 1983,
+// pp. 242-245; after D. J. Sookne, "Bessel functions of real argument and integer order",
+// NBS Journal of Research B 77B, 1973, pp. 125-132.
+//
+// Computes b(k) = I_(alpha + k - 1)(x), k = 1..nb, for 0 <= alpha < 1, optionally scaled by
+// exp(-x) (ize = 2): a forward P-sequence finds a starting index at which the backward
+// three-term recurrence is accurate to nsig digits; the recurrence runs down to order alpha and
+// is normalised by a weighted sum of the sequence whose exact value is known. For x < 1e-4 a
+// two-term ascending series is used instead.
+//
+// ncalc: nb when every value is accurate; 0 <= ncalc < nb when only b(1..ncalc) are
+// (orders much larger than x, or underflow); min(nb, 0) - 1 when an argument is out of range,
+// and then b is untouched.
+//
+// Changes in translation:
+//  - b is a span indexed through a 1-based accessor, so the statements keep the published
+//    indices; a span shorter than nb is treated as an argument out of range.
+//  - The GO TO structure is written as structured branches with the published order of tests.
+//  - const**magx (a real to an integer power) squares and multiplies as the Fortran run-time
+//    does for integer exponents.
+// ============================================================================================
+
+namespace detail {
+
+// Machine-dependent constants of RIBESL for IEEE double precision, as published.
+constexpr int ribesl_nsig = 16;         // decimal significance wanted
+constexpr double ribesl_enten = 1.0e308; // largest representable power of ten
+constexpr double ribesl_ensig = 1.0e16;  // 10**nsig
+constexpr double ribesl_rtnsig = 1.0e-4; // below this x the two-term series is used
+constexpr double ribesl_enmten = 8.9e-308; // smallest x with x/4 representable; underflow cut-off
+constexpr double ribesl_xlarge = 1.0e4;  // upper limit of x when ize = 2
+constexpr double ribesl_exparg = 709.0;  // upper limit of x when ize = 1
+constexpr double ribesl_const = 1.585;   // base of the significance test for small magx
+
+// A real to an integer power by squaring, as the Fortran run-time evaluates const**magx.
+double power_by_squaring(double base, int exponent) {
+    auto n = static_cast<unsigned int>(exponent < 0 ? -exponent : exponent);
+    double y = (n % 2U) != 0U ? base : 1.0;
+    while ((n >>= 1U) != 0U) {
+        base = base * base;
+        if ((n % 2U) != 0U) {
+            y = y * base;
+        }
+    }
+    return exponent < 0 ? 1.0 / y : y;
+}
+
+// Length of the working vector of besseli: orders up to 1999.
+constexpr std::size_t besseli_work_length = 2000;
+
+} // namespace detail
+
+void ribesl(const double& x, const double& alpha, const int& nb, const int& ize,
+            std::span<double> b, int& ncalc) {
+    using namespace detail;
+    constexpr double one = 1.0;
+    constexpr double two = 2.0;
+    constexpr double zero = 0.0;
+    constexpr double half = 0.5;
+    const auto B = [&b](int k) -> double& { return b[static_cast<std::size_t>(k - 1)]; };
+
+    // Argument check.
+    if (!(nb > 0 && x >= zero && alpha >= zero && alpha < one &&
+          ((ize == 1 && x <= ribesl_exparg) || (ize == 2 && x <= ribesl_xlarge))) ||
+        static_cast<std::size_t>(nb) > b.size()) {
+        ncalc = std::min(nb, 0) - 1;
+        return;
+    }
+
+    ncalc = nb;
+    const int magx = static_cast<int>(x);
+
+    if (x < ribesl_rtnsig) {
+        // Two-term ascending series for small x.
+        double tempa = one;
+        double empal = one + alpha;
+        double halfx = zero;
+        if (x > ribesl_enmten) {
+            halfx = half * x;
+        }
+        if (alpha != zero) {
+            tempa = std::pow(halfx, alpha) / dgamma(empal);
+        }
+        if (ize == 2) {
+            tempa = tempa * std::exp(-x);
+        }
+        double tempb = zero;
+        if (x + one > one) {
+            tempb = halfx * halfx;
+        }
+        B(1) = tempa + tempa * tempb / empal;
+        if (x != zero && B(1) == zero) {
+            ncalc = 0;
+        }
+        if (nb > 1) {
+            if (x == zero) {
+                for (int n = 2; n <= nb; ++n) {
+                    B(n) = zero;
+                }
+            } else {
+                // Values below tover underflow and are set to 0.
+                const double tempc = halfx;
+                double tover = (ribesl_enmten + ribesl_enmten) / x;
+                if (tempb != zero) {
+                    tover = ribesl_enmten / tempb;
+                }
+                for (int n = 2; n <= nb; ++n) {
+                    tempa = tempa / empal;
+                    empal = empal + one;
+                    tempa = tempa * tempc;
+                    if (tempa <= tover * empal) {
+                        tempa = zero;
+                    }
+                    B(n) = tempa + tempa * tempb / empal;
+                    if (B(n) == zero && ncalc > n) {
+                        ncalc = n - 1;
+                    }
+                }
+            }
+        }
+        return;
+    }
+
+    // Forward P-sequence from magx + 1 and the significance test.
+    const int nbmx = nb - magx;
+    int n = magx + 1;
+    double en = static_cast<double>(n + n) + (alpha + alpha);
+    double plast = one;
+    double p = en / x;
+    double pold = zero;
+    double test = ribesl_ensig + ribesl_ensig;
+    if (2 * magx > 5 * ribesl_nsig) {
+        test = std::sqrt(test * p);
+    } else {
+        test = test / power_by_squaring(ribesl_const, magx);
+    }
+
+    bool rescued = false;
+    if (nbmx >= 3) {
+        // Sweep up to order nb - 1, watching for overflow.
+        double tover = ribesl_enten / ribesl_ensig;
+        bool overflow = false;
+        for (int k = magx + 2; k <= nb - 1; ++k) {
+            n = k;
+            en = en + two;
+            pold = plast;
+            plast = p;
+            p = en * plast / x + pold;
+            if (p > tover) {
+                overflow = true;
+                break;
+            }
+        }
+        if (overflow) {
+            // Rescale, find the start of the backward recurrence, and see how many orders
+            // can be computed to full accuracy.
+            tover = ribesl_enten;
+            p = p / tover;
+            plast = plast / tover;
+            double psave = p;
+            double psavel = plast;
+            const int nstart = n + 1;
+            do {
+                n = n + 1;
+                en = en + two;
+                pold = plast;
+                plast = p;
+                p = en * plast / x + pold;
+            } while (p <= one);
+            const double tempb = en / x;
+            test = pold * plast / ribesl_ensig;
+            test = test * (half - half / (tempb * tempb));
+            p = plast * tover;
+            n = n - 1;
+            en = en - two;
+            const int nend = std::min(nb, n);
+            bool accepted = false;
+            for (int l = nstart; l <= nend; ++l) {
+                ncalc = l;
+                pold = psavel;
+                psavel = psave;
+                psave = en * psavel / x + pold;
+                if (psave * psavel > test) {
+                    accepted = true;
+                    break;
+                }
+            }
+            if (!accepted) {
+                ncalc = nend + 1;
+            }
+            ncalc = ncalc - 1;
+            rescued = true;
+        } else {
+            n = nb - 1;
+            en = static_cast<double>(n + n) + (alpha + alpha);
+            test = std::max(test, std::sqrt(plast * ribesl_ensig) * std::sqrt(p + p));
+        }
+    }
+    if (!rescued) {
+        // Sweep on until the significance test passes.
+        do {
+            n = n + 1;
+            en = en + two;
+            pold = plast;
+            plast = p;
+            p = en * plast / x + pold;
+        } while (p < test);
+    }
+
+    // Backward recurrence with the normalisation sum.
+    n = n + 1;
+    en = en + two;
+    double tempb = zero;
+    double tempa = one / p;
+    double em = static_cast<double>(n) - one;
+    double empal = em + alpha;
+    double emp2al = (em - one) + (alpha + alpha);
+    double sum = tempa * empal * emp2al / em;
+    const int nend = n - nb;
+    bool sum_complete = false; // set when b(1) is already in place
+    if (nend < 0) {
+        // The start index is below nb: the higher orders are 0.
+        B(n) = tempa;
+        for (int k = n + 1; k <= nb; ++k) {
+            B(k) = zero;
+        }
+    } else {
+        if (nend > 0) {
+            // Recur down to nb without storing.
+            for (int l = 1; l <= nend; ++l) {
+                n = n - 1;
+                en = en - two;
+                const double tempc = tempb;
+                tempb = tempa;
+                tempa = en * tempb / x + tempc;
+                em = em - one;
+                emp2al = emp2al - one;
+                if (n == 1) {
+                    break;
+                }
+                if (n == 2) {
+                    emp2al = one;
+                }
+                empal = empal - one;
+                sum = (sum + tempa * empal) * emp2al / em;
+            }
+        }
+        // Store b(nb).
+        B(n) = tempa;
+        if (nb <= 1) {
+            sum = (sum + sum) + tempa;
+            sum_complete = true;
+        } else {
+            // Calculate and store b(nb - 1).
+            n = n - 1;
+            en = en - two;
+            B(n) = en * tempa / x + tempb;
+            if (n == 1) {
+                sum = (sum + sum) + B(1);
+                sum_complete = true;
+            } else {
+                em = em - one;
+                emp2al = emp2al - one;
+                if (n == 2) {
+                    emp2al = one;
+                }
+                empal = empal - one;
+                sum = (sum + B(n) * empal) * emp2al / em;
+            }
+        }
+    }
+    if (!sum_complete) {
+        while (n > 2) {
+            n = n - 1;
+            en = en - two;
+            B(n) = en * B(n + 1) / x + B(n + 2);
+            em = em - one;
+            emp2al = emp2al - one;
+            if (n == 2) {
+                emp2al = one;
+            }
+            empal = empal - one;
+            sum = (sum + B(n) * empal) * emp2al / em;
+        }
+        // Here empal = 1 + alpha, so two * empal is the en of order alpha.
+        B(1) = two * empal * B(2) / x + B(3);
+        sum = (sum + sum) + B(1);
+    }
+
+    // Normalisation.
+    if (alpha != zero) {
+        sum = sum * dgamma(one + alpha) * std::pow(x * half, -alpha);
+    }
+    if (ize == 1) {
+        sum = sum * std::exp(-x);
+    }
+    double cutoff = ribesl_enmten;
+    if (sum > one) {
+        cutoff = cutoff * sum;
+    }
+    for (int k = 1; k <= nb; ++k) {
+        if (B(k) < cutoff) {
+            B(k) = zero;
+        }
+        B(k) = B(k) / sum;
+    }
+}
+
+double besseli(const double& x, const double& v, const int& ize) {
+    // Orders from 0 up to the length of the working vector; a negative order, or one that is
+    // not a number, cannot be delivered.
+    if (!(v >= 0.0) || v >= static_cast<double>(detail::besseli_work_length)) {
+        return besseli_failed;
+    }
+    const int n = static_cast<int>(v);
+    const double alpha = v - n;
+    const int nb = n + 1;
+    std::array<double, detail::besseli_work_length> work; // every order up to v; no heap
+    int ncalc = 0;
+    ribesl(x, alpha, nb, ize, work, ncalc);
+    if (ncalc == nb) {
+        return work[static_cast<std::size_t>(nb - 1)];
+    }
+    return besseli_failed;
 }
 
 } // namespace lvlim

@@ -3,6 +3,7 @@
 // plain references or its function value, in the argument order documented for it.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "Guts/control.hpp"
@@ -15,6 +16,10 @@ namespace lvlim {
 inline constexpr double gamma_failed = 1.79e308;
 // `norminv` returns this for a probability outside (0, 1).
 inline constexpr double norminv_failed = -99999.0;
+// `besseli` returns this when the order it was asked for is not delivered to full accuracy.
+inline constexpr double besseli_failed = -99999.9;
+// `newgadap` returns this when the normalising integral of its kernel is zero.
+inline constexpr double newgadap_failed = -9999.9;
 
 // ---- Input validation (CheckArguments.cpp) -------------------------------------------------
 
@@ -31,6 +36,60 @@ void checkarguments(const int& WhichLimit, const double& alpha, const double& la
                     const double& gammasquared, const int& MaximumIterations,
                     const double& BesselArgTop, const double& Tolerance, const double& ResultTol,
                     bool& ArgumentsOk, std::string& ArgumentsMessage);
+
+// ---- One-sided limit solver (OneTail.cpp, HAdap.cpp, NewSecantAdap.cpp) --------------------
+
+// One one-sided confidence limit for mu + lambda*sigma^2: WhichLimit 1 the upper limit, any
+// other value the lower one (for alpha above 0.5). Stores the four control parameters into
+// `controlparms` first. Time is always 0.
+void onetail(const int& WhichLimit, const double& mu, const double& sigma, const double& nu,
+             const double& alpha, const double& lambda, const double& gammasquared,
+             const double& BesselArgTop, const double& Tolerance, const double& ResultTol,
+             const int& MaximumIterations, double& StandardConfidenceLimit,
+             double& ConfidenceLimit, double& Time, int& NumberIterations);
+
+// The standardized one-sided limit k at probability p for spread S and n - 1 degrees of
+// freedom; count receives the secant search's count.
+[[nodiscard]] double hadap(const double& S, const int& n, const double& p,
+                           const int& MaximumIterations, const double& Tolerance,
+                           const double& ResultTol, const double& BesselArgTop, int& count);
+
+// Secant iteration on newgadap(theta) - q from theta0 and theta1.
+void newsecantadap(const double& theta0, const double& theta1, const double& q, const double& f,
+                   const double& S, const int& MaximumIterations, const double& Tolerance,
+                   const double& ResultTol, const double& BesselArgTop, const double& lg,
+                   double& root, int& count);
+
+// ---- One-sided tail function (NewGAdap.cpp, tmax.cpp, NewF.cpp, NewFIntegrateAdap.cpp,
+//      NewFAdaptive.cpp) -------------------------------------------------------------------
+
+// G(theta): the probability that the kernel's variable lies at or below r(theta), or
+// newgadap_failed.
+[[nodiscard]] double newgadap(const double& theta, const double& f, const double& S,
+                              const double& BesselArgTop, const double& lg);
+// The mode of the kernel (1 - t^2)^(f/2 - 1) exp(-c t), c = (f + 1)(-w).
+[[nodiscard]] double tmax(const double& f, const double& w);
+// The kernel evaluated through its logarithm, shifted by (f + 1) sc and divided by L.
+[[nodiscard]] double newf(const double& t, const double& f, const double& w, const double& m,
+                          const double& lg, const double& sc, const double& L);
+// The integral of newf from a to b with m = 1/sqrt(pi).
+[[nodiscard]] double newfintegrateadap(const double& a, const double& b, const double& f,
+                                       const double& w, const double& lg, const double& sc,
+                                       const double& L);
+// Adaptive Simpson quadrature of newf from a to b; reads controlparms.Tolerance.
+void newfadaptive(const double& a, const double& b, const double& f, const double& w,
+                  const double& m, const double& lg, const double& sc, const double& L,
+                  double& result);
+
+// ---- Modified Bessel functions (Besseli.cpp) ---------------------------------------------
+
+// I_v(x) (ize 1) or exp(-x) I_v(x) (ize 2) for one order v; besseli_failed when the order is
+// not delivered to full accuracy or an argument is out of range.
+[[nodiscard]] double besseli(const double& x, const double& v, const int& ize);
+// The sequence I_(alpha + k)(x), k = 0..nb-1, into b[0..nb-1] (b holds at least nb values);
+// ncalc = nb when every value is accurate, see the routine for the other values.
+void ribesl(const double& x, const double& alpha, const int& nb, const int& ize,
+            std::span<double> b, int& ncalc);
 
 // ---- Gamma and log-gamma (Besseli.cpp, Loggamma.cpp) ---------------------------------------
 
