@@ -54,24 +54,25 @@ void checkarguments(const int& /*WhichLimit*/, const double& alpha, const double
     std::string NuMessage = blank_segment;
     std::string ArgtopMessage = blank_segment;
 
+    // Each test is written so that a value that is not a number fails it too.
     // Valid only strictly between 0 and 1.
-    if (alpha <= 0.0 || alpha >= 1.0) {
+    if (!(alpha > 0.0 && alpha < 1.0)) {
         ArgumentsOk = false;
         AlphaMessage = failure_segment("Alpha must be between 0 and 1 (value is ", alpha, alpha_edit);
     }
     // The closed range [0.1, 10]; 0.1 is the double 0.1.
-    if (sigma < 0.1 || sigma > 10.0) {
+    if (!(sigma >= 0.1 && sigma <= 10.0)) {
         ArgumentsOk = false;
         SigmaMessage =
             failure_segment("Sigma must be in the range [0.1,10] (value is ", sigma, sigma_edit);
     }
     // The closed range [2, 1000].
-    if (nu < 2.0 || nu > 1000.0) {
+    if (!(nu >= 2.0 && nu <= 1000.0)) {
         ArgumentsOk = false;
         NuMessage = failure_segment("nu must be in the range [2,1000] (value is ", nu, nu_edit);
     }
     // At most 800.0; there is no lower bound.
-    if (BesselArgTop > 800.0) {
+    if (!(BesselArgTop <= 800.0)) {
         ArgumentsOk = false;
         ArgtopMessage =
             failure_segment("Argtop can be at most 800.0 (value is ", BesselArgTop, argtop_edit);

@@ -52,6 +52,15 @@ inline constexpr double quadrature_tolerance_floor = 1.0e-15;
 // magnitudes cannot be improved by splitting it.
 inline constexpr double simpson_rounding_floor = 64.0 * 2.220446049250313e-16;
 
+// The acceptance test of a piece split into halves QL and QR with whole estimate Qw: a
+// negligible contribution, halves that agree with the whole to the tolerance, or halves that
+// agree with it to within rounding.
+[[nodiscard]] inline bool simpson_piece_accepted(double QL, double QR, double Qw, double tol) {
+    const double change = std::fabs(QL + QR - Qw);
+    return std::fabs(QL + QR) <= tol / 1000.0 || change <= tol / 100.0 ||
+           change <= simpson_rounding_floor * (std::fabs(QL) + std::fabs(QR) + std::fabs(Qw));
+}
+
 // Splits one call may make before it stops refining. With the default Tolerance the kernel's
 // integrals need a few hundred at most; the budget only bounds hostile control values.
 inline constexpr int simpson_split_budget = 20000;
@@ -79,11 +88,8 @@ template <std::size_t Capacity, class Integrand>
         const double y2 = y((piece.hw * 3.0) * 0.5 + piece.x);
         const double QL = ((4.0 * y1 + piece.ya) + piece.ym) * piece.hw / 6.0;
         const double QR = ((4.0 * y2 + piece.ym) + piece.yb) * piece.hw / 6.0;
-        const double tol = quadrature_tolerance(controlparms.Tolerance);
-        const double change = std::fabs(QL + QR - piece.Qw);
         const bool accurate =
-            std::fabs(QL + QR) <= tol / 1000.0 || change <= tol / 100.0 ||
-            change <= simpson_rounding_floor * (std::fabs(QL) + std::fabs(QR) + std::fabs(piece.Qw));
+            simpson_piece_accepted(QL, QR, piece.Qw, quadrature_tolerance(controlparms.Tolerance));
         if (refining && !accurate && (size + 2 > Capacity || splits >= simpson_split_budget)) {
             refining = false; // stack full or budget spent: accept what is pending
         }

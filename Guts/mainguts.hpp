@@ -20,6 +20,11 @@ inline constexpr double norminv_failed = -99999.0;
 inline constexpr double besseli_failed = -99999.9;
 // `newgadap` returns this when the normalising integral of its kernel is zero.
 inline constexpr double newgadap_failed = -9999.9;
+// `twotailedgbesselalways` returns these, with evalFailed set, when the lower inversion, the
+// upper inversion, or the closed-form upper cut-off for two degrees of freedom fails.
+inline constexpr double twotailedg_lower_failed = -8000000.0;
+inline constexpr double twotailedg_upper_failed = -5000000.0;
+inline constexpr double twotailedg_closed_form_failed = -1000000.0;
 
 // ---- Input validation (CheckArguments.cpp) -------------------------------------------------
 
@@ -80,6 +85,84 @@ void newsecantadap(const double& theta0, const double& theta1, const double& q, 
 void newfadaptive(const double& a, const double& b, const double& f, const double& w,
                   const double& m, const double& lg, const double& sc, const double& L,
                   double& result);
+
+// ---- Two-sided limits (Twotail.cpp, TwoTailedSecant.cpp, TwoTailedSecantBisection.cpp,
+//      TwoTailedOnlyBisection.cpp) --------------------------------------------------------
+
+// The pair of two-sided confidence limits for mu + lambda*sigma^2. Stores the four control
+// parameters into `controlparms` first. Time is always 0.
+void twotail(const double& mu, const double& sigma, const double& nu, const double& alpha,
+             const double& lambda, const double& gammasquared, const double& BesselArgTop,
+             const double& Tolerance, const double& ResultTol, const int& MaximumIterations,
+             double& LowerConfidenceLimit, double& StandardLowerLimit,
+             double& UpperConfidenceLimit, double& StandardUpperLimit, double& Time,
+             int& NumberIterationsLower, int& NumberIterationsUpper);
+
+// The root in theta of twotailedg(theta) = a for side `which` (1 lower, 2 upper), from the
+// starting values p0 and p1. twotailedsecant enters twotailedsecantbisection, the secant
+// search with bracketing and bisection safeguards; twotailedonlybisection is its fallback.
+void twotailedsecant(const int& which, double& root, const double& p0, const double& p1,
+                     const double& a, const double& f, const double& S,
+                     const int& MaximumIterations, const double& Tolerance,
+                     const double& ResultTol, const double& BesselArgTop, int& iterations,
+                     const double& lg);
+void twotailedsecantbisection(const int& which, double& root, const double& p0, const double& p1,
+                              const double& a, const double& f, const double& S,
+                              const int& MaximumIterations, const double& Tolerance,
+                              const double& ResultTol, const double& BesselArgTop,
+                              int& iterations, const double& lg);
+void twotailedonlybisection(const int& which, double& root, const double& p0, const double& p1,
+                            const double& a, const double& f, const double& S,
+                            const int& MaximumIterations, const double& Tolerance,
+                            const double& ResultTol, const double& BesselArgTop,
+                            int& iterations, const double& lg);
+
+// ---- Two-sided tail function (TwoTailedG.cpp, TwoTailedGBesselAlways.cpp,
+//      BesselArgumentsOK.cpp, RatioIntegral.cpp) ------------------------------------------
+
+// The share of the kernel's first moment inside the acceptance region of probability a that
+// has r(theta) at its upper end (which = 1) or its lower end (any other which). On failure
+// evalFailed = 1 and one of the twotailedg_*_failed values comes back.
+[[nodiscard]] double twotailedg(const double& theta, const double& a, const int& which,
+                                const double& f, const double& S, const double& BesselArgTop,
+                                const double& lg, int& evalFailed);
+[[nodiscard]] double twotailedgbesselalways(const double& theta, const double& a,
+                                            const int& which, const double& f, const double& S,
+                                            const double& BesselArgTop, const double& lg,
+                                            int& evalFailed);
+// 1 when the Bessel closed form may replace quadrature for argument x and order, else 0.
+[[nodiscard]] int besselargumentsok(const double& x, const double& order, const double& top);
+// The share between t1 and t2 of the first moment of the density proportional to
+// exp((t + 1) z) on (-1, 1).
+[[nodiscard]] double ratiointegral(const double& t1, const double& t2, const double& z);
+
+// ---- Two-sided integrals and inversions (TwoTailedNewF.cpp, TwoTailedNewFAdaptive.cpp,
+//      TwoTailedNewFIntegrateAdap.cpp, InvertNewFLower.cpp, InvertNewFUpper.cpp) -------------
+
+// t times newf.
+[[nodiscard]] double twotailednewf(const double& t, const double& f, const double& w,
+                                   const double& m, const double& lg, const double& sc,
+                                   const double& L);
+// Adaptive Simpson quadrature of twotailednewf from a to b; reads controlparms.Tolerance.
+void twotailednewfadaptive(const double& a, const double& b, const double& f, const double& w,
+                           const double& m, const double& lg, const double& sc, const double& L,
+                           double& result);
+// The integral of twotailednewf from a to b with m = 1/sqrt(pi).
+[[nodiscard]] double twotailednewfintegrateadap(const double& a, const double& b,
+                                                const double& f, const double& w,
+                                                const double& lg, const double& sc,
+                                                const double& L);
+// x in [lo, hi] with the integral of newf from x to hi equal to target; failed = 1 (and the
+// result undefined) when the target cannot be reached, failed untouched otherwise.
+[[nodiscard]] double invertnewflower(const double& lo, const double& hi, const double& target,
+                                     const double& f, const double& w, const double& m,
+                                     const double& lg, const double& sc, const double& L,
+                                     int& failed);
+// x in [lo, hi] with the integral of newf from lo to x equal to target; failed as above.
+[[nodiscard]] double invertnewfupper(const double& lo, const double& hi, const double& target,
+                                     const double& f, const double& w, const double& m,
+                                     const double& lg, const double& sc, const double& L,
+                                     int& failed);
 
 // ---- Modified Bessel functions (Besseli.cpp) ---------------------------------------------
 

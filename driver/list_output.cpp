@@ -1,12 +1,14 @@
 // List-directed output layout and the fixed-point edit used by the validation message.
 //
 // Double items use the general ("G") conversion with 9 significant digits: the value is rounded
-// once, correctly, by printf's %.8E, and every layout decision is read off that rounded text,
-// never off log10 of the raw value (999999999.6 rounds to 1.00000000E+09 and so takes the
-// exponent form).
+// once, correctly, by std::to_chars in scientific form with 8 decimals, and every layout
+// decision is read off that rounded text, never off log10 of the raw value (999999999.6 rounds
+// to 1.00000000e+09 and so takes the exponent form). std::to_chars ignores the locale, so the
+// layout does not depend on it.
 #include "driver/list_output.hpp"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -38,12 +40,13 @@ void trim_fraction(std::string& digits) {
 
 // The magnitude of a finite, nonzero value in the 9-digit G layout, always with a point.
 std::string format_magnitude(double magnitude) {
-    // "d.ddddddddE+XX": the 9 correctly rounded significant digits and the exponent X of the
+    // "d.dddddddde+XX": the 9 correctly rounded significant digits and the exponent X of the
     // rounded value.
     std::array<char, 40> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "%.*E", list_real_digits - 1, magnitude);
-    const std::string scientific(buffer.data());
-    const auto e_pos = scientific.find('E');
+    const auto converted = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                                         std::chars_format::scientific, list_real_digits - 1);
+    const std::string scientific(buffer.data(), converted.ptr);
+    const auto e_pos = scientific.find('e');
     const int exponent = std::atoi(scientific.c_str() + e_pos + 1);
     std::string significand; // the 9 digits without the point
     significand.reserve(list_real_digits);
@@ -85,13 +88,14 @@ std::string format_magnitude(double magnitude) {
 // Rounds the exact decimal expansion of a non-negative finite value to `decimals` places,
 // ties away from zero, and returns the digits with the point ("0.50000", "1500.").
 std::string round_fixed(double magnitude, int decimals) {
-    // glibc prints the exact binary value when asked for enough places; 1100 places hold
+    // With enough places the fixed conversion is the exact binary value; 1100 places hold
     // every fraction digit a double can have (the smallest denormal has 1074).
     constexpr int exact_places = 1100;
-    // Room for the 309 integer digits of the largest double, the point, the places and the NUL.
-    std::array<char, 309 + 1 + exact_places + 1> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "%.*f", exact_places, magnitude);
-    const std::string_view exact(buffer.data());
+    // Room for the 309 integer digits of the largest double, the point and the places.
+    std::array<char, 309 + 1 + exact_places> buffer{};
+    const auto converted = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                                         std::chars_format::fixed, exact_places);
+    const std::string_view exact(buffer.data(), static_cast<std::size_t>(converted.ptr - buffer.data()));
 
     const auto point = exact.find('.');
     const auto keep = point + 1 + static_cast<std::size_t>(decimals);
@@ -182,7 +186,12 @@ std::string format_fixed(double value, int w, int d) {
 
 ListRecord::~ListRecord() {
     if (!ended_) {
-        end();
+        // A stream that throws on failure must not end the program from a destructor; a
+        // failed write of a console line is ignored.
+        try {
+            end();
+        } catch (...) {
+        }
     }
 }
 
@@ -194,6 +203,7 @@ void ListRecord::wrap_before(std::size_t width) {
 }
 
 void ListRecord::put(std::string_view chars) {
+    ended_ = false; // items after end() start a new record, which will be ended in turn
     out_ << chars;
     column_ += chars.size();
 }

@@ -1,4 +1,5 @@
 // The range tests of a run's inputs and the exact text of the validation message.
+#include <cmath>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -118,6 +119,16 @@ TEST(CheckArguments, EachSegmentHasItsTextAndWidth) {
     argtop.BesselArgTop = 1000.0;
     Inputs argtop_near;
     argtop_near.BesselArgTop = 800.05;
+    Inputs sigma_neg;
+    sigma_neg.sigma = -5.0;
+    Inputs nu_neg;
+    nu_neg.nu = -3.0;
+    Inputs nu_huge;
+    nu_huge.nu = 1e12;
+    Inputs argtop_huge;
+    argtop_huge.BesselArgTop = 1e10;
+    Inputs alpha_nan;
+    alpha_nan.alpha = std::nan("");
     const Case cases[] = {
         {"alpha 1.5", alpha, 0,
          "Alpha must be between 0 and 1 (value is  1.50000            ). "},
@@ -136,6 +147,16 @@ TEST(CheckArguments, EachSegmentHasItsTextAndWidth) {
          "Argtop can be at most 800.0 (value is       1000.0        ). "},
         {"argtop 800.05", argtop_near, 3,
          "Argtop can be at most 800.0 (value is        800.0        ). "},
+        {"sigma -5", sigma_neg, 1,
+         "Sigma must be in the range [0.1,10] (value is        -5.00        ). "},
+        {"nu -3", nu_neg, 2, "nu must be in the range [2,1000] (value is          -3.        ). "},
+        {"nu 1e12", nu_huge, 2,
+         "nu must be in the range [2,1000] (value is ************        ). "},
+        {"argtop 1e10", argtop_huge, 3,
+         "Argtop can be at most 800.0 (value is ************        ). "},
+        // A value that is not a number fails its test.
+        {"alpha NaN", alpha_nan, 0,
+         "Alpha must be between 0 and 1 (value is      NaN            ). "},
     };
     // The content lengths of the four segments.
     const std::size_t content_length[] = {63, 69, 66, 61};

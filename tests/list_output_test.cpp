@@ -45,6 +45,8 @@ TEST(ListOutput, DoubleItemsUseNineDigitGLayout) {
         // The choice is read from the rounded value: these round up into the next decade.
         {999999999.6, "  1.E+09"},
         {99999.99999, "  100000."},
+        {99999999.95, "  100000000."},
+        {999999999.4, "  999999999."},
         {0.000099999999999, "  0.0001"},
         {9.999999999e-5, "  0.0001"},
         // Rounding to 9 digits, and three-digit exponents.
@@ -209,6 +211,24 @@ TEST(ListOutput, LongTextStartingARecordStaysOnOneLine) {
     }
     EXPECT_EQ(out.str().size(), 322U); // 321 characters and the line end
     EXPECT_EQ(out.str(), " " + message + "\n");
+
+    // Whatever follows such a line starts a new one.
+    std::ostringstream more;
+    {
+        ListRecord r(more);
+        r.text(message).real(1.0).integer(5);
+    }
+    EXPECT_EQ(more.str(), " " + message + "\n  1. 5\n");
+}
+
+TEST(ListOutput, EveryRecordEndsWithALineEnd) {
+    std::ostringstream out;
+    {
+        ListRecord r(out);
+        r.text("a").end();
+        r.text("b"); // a new record on the same writer
+    }
+    EXPECT_EQ(out.str(), " a\n b\n");
 }
 
 struct FixedCase {
@@ -253,6 +273,9 @@ TEST(FixedFormat, EditsAsTheValidationMessageShowsThem) {
         {-12.34567, 8, 5, "********"},
         {-1.0e300, 12, 2, "************"},
         {1.0e-300, 8, 5, " 0.00000"},
+        {0.5, 12, 0, "          1."},
+        {0.49999999999999994, 12, 0, "          0."},
+        {-0.0, 8, 5, " 0.00000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.value << " F" << c.w << "." << c.d);
