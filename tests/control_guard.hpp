@@ -20,3 +20,26 @@ class ControlGuard {
 };
 
 } // namespace lvlim::test
+
+#include <sstream>
+
+#include "Guts/messages.hpp"
+
+namespace lvlim::test {
+
+// Captures the engine's console messages for one test.
+class MessageCapture {
+  public:
+    MessageCapture() : saved_(engine_messages) { engine_messages = &captured_; }
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+    ~MessageCapture() { engine_messages = saved_; }
+
+    [[nodiscard]] std::string text() const { return captured_.str(); }
+
+  private:
+    std::ostream* saved_;
+    std::ostringstream captured_;
+};
+
+} // namespace lvlim::test

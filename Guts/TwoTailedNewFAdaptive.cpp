@@ -1,0 +1,23 @@
+// twotailednewfadaptive: adaptive Simpson quadrature of the first-moment integrand
+// twotailednewf over [a, b].
+#include <cstddef>
+
+#include "Guts/adaptive_simpson.hpp"
+#include "Guts/mainguts.hpp"
+
+namespace lvlim {
+
+namespace {
+// Pending intervals of one call. Each level halves the width, so finite integrands stay far
+// below this depth; a full stack ends the refinement (see adaptive_simpson.hpp).
+constexpr std::size_t twotailednewf_stack_capacity = 100;
+} // namespace
+
+void twotailednewfadaptive(const double& a, const double& b, const double& f, const double& w,
+                           const double& m, const double& lg, const double& sc, const double& L,
+                           double& result) {
+    const auto y = [&](double t) { return twotailednewf(t, f, w, m, lg, sc, L); };
+    result = detail::adaptive_simpson<twotailednewf_stack_capacity>(y, a, b);
+}
+
+} // namespace lvlim

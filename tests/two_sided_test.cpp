@@ -1,0 +1,351 @@
+// The two-sided tail function and the two-sided limits.
+//
+// Independent reference: the two conditions that define a two-sided limit are recomputed here
+// from their definition, for the density h(t) proportional to (1 - t^2)^(f/2 - 1) exp(-c t) on
+// (-1, 1), in long double by composite Simpson after the substitution t = -cos(u): the region
+// with r at one end has probability a, and G, the share of the first moment of h inside it,
+// equals a at the limit. Nothing of the engine's quadrature, inversions, Bessel function or
+// searches is used.
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "Guts/mainguts.hpp"
+#include "tests/control_guard.hpp"
+
+namespace lvlim {
+namespace {
+
+using test::ControlGuard;
+using test::MessageCapture;
+
+constexpr long double ld_pi = 3.141592653589793238462643383279502884L;
+
+struct Kernel {
+    long double f;
+    long double c;
+    long double r;
+    // The integral over u in [u1, u2] of t^power h(t) dt, with t = -cos(u), by Simpson.
+    long double integral(long double u1, long double u2, int power) const {
+        const int intervals = 2000;
+        const long double h = (u2 - u1) / intervals;
+        long double sum = 0;
+        for (int i = 0; i <= intervals; ++i) {
+            const long double u = u1 + h * i;
+            const long double s = std::sin(u);
+            long double value = s <= 0 ? 0 : std::exp((f - 1) * std::log(s) + c * std::cos(u) - c);
+            if (power == 1) {
+                value *= -std::cos(u);
+            }
+            sum += ((i == 0 || i == intervals) ? 1 : (i % 2 == 1 ? 4 : 2)) * value;
+        }
+        return sum * h / 3;
+    }
+};
+
+Kernel kernel_at(long double theta, long double f, long double S) {
+    const long double A = -std::sqrt(f + 1) * theta / S;
+    const long double x = A / std::sqrt(f);
+    const long double B = std::sqrt(f + 1) * (S / 2) * std::sqrt(f + A * A) / (f + 1);
+    return {f, (f + 1) * B, x / std::sqrt(1 + x * x)};
+}
+
+// G for side `which` (1: r is the upper end of the region, else its lower end).
+long double reference_two_sided(long double theta, long double a, int which, long double f,
+                                long double S) {
+    const Kernel k = kernel_at(theta, f, S);
+    const long double ur = std::acos(-k.r);
+    const long double mass = k.integral(0, ld_pi, 0);
+    // The other end u of the region, by bisection on its probability.
+    long double lo = which == 1 ? 0 : ur;
+    long double hi = which == 1 ? ur : ld_pi;
+    for (int i = 0; i < 64; ++i) {
+        const long double mid = (lo + hi) / 2;
+        const long double p = which == 1 ? k.integral(mid, ur, 0) : k.integral(ur, mid, 0);
+        // The region grows as its free end moves away from r.
+        if ((p > a * mass) == (which == 1)) {
+            lo = mid;
+        } else {
+            hi = mid;
+        }
+    }
+    const long double other = (lo + hi) / 2;
+    const long double u1 = which == 1 ? other : ur;
+    const long double u2 = which == 1 ? ur : other;
+    return k.integral(u1, u2, 1) / k.integral(0, ld_pi, 1);
+}
+
+// ---- Pieces of the tail function ------------------------------------------------------------
+
+TEST(BesselArgumentsOK, Boundaries) {
+    const double ratio = static_cast<double>(0.26F);
+    // A ratio of exactly 0.26 (single precision) still integrates: 64 keeps the quotient exact.
+    EXPECT_EQ(besselargumentsok(ratio * 64.0, 64.0, 800.0), 0);
+    EXPECT_EQ(besselargumentsok(0.25 * 60.0, 60.0, 800.0), 0);
+    EXPECT_EQ(besselargumentsok(0.25 * 50.0, 50.0, 800.0), 1); // order must exceed 50
+    EXPECT_EQ(besselargumentsok(0.3 * 60.0, 60.0, 800.0), 1);
+    EXPECT_EQ(besselargumentsok(800.0, 10.0, 800.0), 1); // the limit itself is allowed
+    EXPECT_EQ(besselargumentsok(800.0000000000001, 10.0, 800.0), 0);
+    EXPECT_EQ(besselargumentsok(1.0, 10.0, 0.0), 0);
+}
+
+TEST(RatioIntegral, SharesOfTheFirstMoment) {
+    // The whole interval holds the whole moment, in both forms.
+    for (const double z : {-30.0, -3.0, -0.5, 0.5, 4.0}) {
+        SCOPED_TRACE(z);
+        EXPECT_NEAR(ratiointegral(-1.0, 1.0, z), 1.0, 1e-13);
+        // Against a direct Simpson integration of t exp((t + 1) z).
+        const auto moment = [z](double t1, double t2) {
+            const int n = 20000;
+            const double h = (t2 - t1) / n;
+            double sum = 0.0;
+            for (int i = 0; i <= n; ++i) {
+                const double t = t1 + h * i;
+                sum += ((i == 0 || i == n) ? 1 : (i % 2 == 1 ? 4 : 2)) * t * std::exp((t + 1) * z);
+            }
+            return sum * h / 3;
+        };
+        EXPECT_NEAR(ratiointegral(-0.7, 0.2, z), moment(-0.7, 0.2) / moment(-1.0, 1.0), 1e-10);
+    }
+}
+
+struct TwoSidedG {
+    double value;
+    int failed;
+};
+
+TwoSidedG G(double theta, double a, int which, double f, double S, double top, double lg) {
+    TwoSidedG out{};
+    out.value = twotailedg(theta, a, which, f, S, top, lg, out.failed);
+    return out;
+}
+
+TEST(TwoSidedTail, ValuesForTwentyDegreesOfFreedom) {
+    const ControlGuard guard;
+    const MessageCapture messages;
+    const double lg = dlgama(10.0);
+    struct Case {
+        double theta;
+        int which;
+        double about;
+    };
+    for (const Case c : {Case{0.0, 1, 0.941371}, Case{1.5, 2, 0.968948}}) {
+        SCOPED_TRACE(c.theta);
+        const TwoSidedG bessel = G(c.theta, 0.95, c.which, 20.0, 1.0, 800.0, lg);
+        const TwoSidedG quadrature = G(c.theta, 0.95, c.which, 20.0, 1.0, 0.0, lg);
+        EXPECT_EQ(bessel.failed, 0);
+        EXPECT_NEAR(bessel.value, c.about, 5e-7);
+        EXPECT_NEAR(bessel.value, quadrature.value, 1e-10);
+        EXPECT_NEAR(bessel.value,
+                    static_cast<double>(reference_two_sided(c.theta, 0.95, c.which, 20.0, 1.0)),
+                    1e-8);
+    }
+    // Regions that cannot hold the probability: the inversions fail.
+    const TwoSidedG lower = G(0.5, 0.95, 1, 20.0, 1.0, 800.0, lg);
+    EXPECT_EQ(lower.value, twotailedg_lower_failed);
+    EXPECT_EQ(lower.failed, 1);
+    const TwoSidedG upper = G(1.0, 0.95, 2, 20.0, 1.0, 800.0, lg);
+    EXPECT_EQ(upper.value, twotailedg_upper_failed);
+    EXPECT_EQ(upper.failed, 1);
+    // Any side other than 1 is the upper one.
+    EXPECT_EQ(G(1.5, 0.95, 7, 20.0, 1.0, 800.0, lg).value,
+              G(1.5, 0.95, 2, 20.0, 1.0, 800.0, lg).value);
+    EXPECT_EQ(messages.text(), "");
+}
+
+TEST(TwoSidedTail, ClosedFormsForTwoDegreesOfFreedom) {
+    const MessageCapture messages;
+    EXPECT_NEAR(G(-1.0, 0.95, 1, 2.0, 1.0, 800.0, 0.0).value, 0.947190, 5e-7);
+    EXPECT_NEAR(G(11.0, 0.95, 2, 2.0, 1.0, 800.0, 0.0).value, 0.949084, 5e-7);
+    for (const auto& [theta, which] : {std::pair{-1.0, 1}, std::pair{-1.5, 1}, std::pair{9.0, 2},
+                                       std::pair{11.0, 2}}) {
+        SCOPED_TRACE(theta);
+        EXPECT_NEAR(G(theta, 0.9, which, 2.0, 1.0, 800.0, 0.0).value,
+                    static_cast<double>(reference_two_sided(theta, 0.9, which, 2.0, 1.0)), 1e-9);
+    }
+    EXPECT_EQ(messages.text(), "");
+
+    // Far below the root the closed-form upper cut-off has no logarithm.
+    const TwoSidedG failed = G(-10.0, 0.95, 2, 2.0, 1.0, 800.0, 0.0);
+    EXPECT_EQ(failed.value, twotailedg_closed_form_failed);
+    EXPECT_EQ(failed.failed, 1);
+    EXPECT_EQ(messages.text(), " Failed with v=2...\n v,s   2.  1.\n");
+}
+
+TEST(TwoSidedTail, AgreesWithTheReferenceAcrossRegimes) {
+    const ControlGuard guard;
+    const MessageCapture messages;
+    struct Case {
+        double f;
+        double S;
+    };
+    // General regime with Bessel forms; f > 50 with a small ratio (total mass integrated);
+    // f > 99 (first moment integrated); c above the Bessel limit.
+    const Case cases[] = {{5.0, 0.7}, {20.0, 3.0}, {60.0, 0.1}, {200.0, 0.2}, {1000.0, 10.0}};
+    const double a = 0.9;
+    for (const auto& c : cases) {
+        const double lg = dlgama(0.5 * c.f);
+        // Trial points near each limit: the one-sided limits at the probabilities the search
+        // starts from.
+        for (const auto& [which, p] : {std::pair{1, (1.0 - a) * 0.5}, std::pair{2, 1.0 - (1.0 - a) / 1.1}}) {
+            int count = 0;
+            const int n = static_cast<int>(c.f) + 1;
+            const double k = hadap(c.S, n, p, 200, default_tolerance, -1.0, 800.0, count);
+            const double theta = c.S * k / std::sqrt(c.f) + c.S * c.S / 2.0;
+            SCOPED_TRACE(testing::Message() << "f " << c.f << " S " << c.S << " theta " << theta
+                                            << " side " << which);
+            const TwoSidedG got = G(theta, a, which, c.f, c.S, 800.0, lg);
+            ASSERT_EQ(got.failed, 0) << got.value;
+            EXPECT_NEAR(got.value,
+                        static_cast<double>(reference_two_sided(theta, a, which, c.f, c.S)), 2e-8);
+        }
+    }
+    EXPECT_EQ(messages.text(), "");
+}
+
+// ---- Two-sided limits ------------------------------------------------------------------------
+
+struct TwoSided {
+    double lower;
+    double standard_lower;
+    double upper;
+    double standard_upper;
+    double time;
+    int count_lower;
+    int count_upper;
+    std::string messages;
+};
+
+TwoSided run_twotail(double mu, double sigma, double nu, double alpha, double lambda,
+                     double gammasquared, ControlParms control = ControlParms{}) {
+    const ControlGuard guard;
+    const MessageCapture capture;
+    TwoSided out{};
+    twotail(mu, sigma, nu, alpha, lambda, gammasquared, control.BesselArgTop, control.Tolerance,
+            control.ResultTol, control.MaximumIterations, out.lower, out.standard_lower,
+            out.upper, out.standard_upper, out.time, out.count_lower, out.count_upper);
+    out.messages = capture.text();
+    return out;
+}
+
+TEST(TwoSidedLimit, WorkedExample) {
+    const TwoSided got = run_twotail(0.0, 1.0, 20.0, 0.95, 0.5, 21.0);
+    EXPECT_NEAR(got.standard_lower, -2.1242, 0.00005);
+    EXPECT_NEAR(got.lower, 0.0250, 0.00005);
+    EXPECT_NEAR(got.standard_upper, 3.0457, 0.00005);
+    EXPECT_NEAR(got.upper, 1.1810, 0.00005);
+    EXPECT_EQ(got.time, 0.0);
+    // The pair encloses the estimate 0.5 and lies outside the one-sided limits.
+    EXPECT_LT(got.lower, 0.110);
+    EXPECT_GT(got.upper, 1.073);
+
+    // (lambda, alpha) and (-lambda, 1 - alpha): the same standardized limits, mirrored data.
+    const TwoSided mirrored = run_twotail(0.0, 1.0, 20.0, 0.05, -0.5, 21.0);
+    EXPECT_EQ(mirrored.standard_lower, got.standard_lower);
+    EXPECT_EQ(mirrored.standard_upper, got.standard_upper);
+    EXPECT_NEAR(mirrored.lower, -got.lower, 1e-15);
+    EXPECT_NEAR(mirrored.upper, -got.upper, 1e-15);
+}
+
+TEST(TwoSidedLimit, LimitsMeetBothConditionsOfTheReference) {
+    struct Case {
+        double alpha;
+        double sigma;
+        double nu;
+    };
+    const Case cases[] = {{0.95, 1.0, 20.0}, {0.9, 0.5, 5.0}, {0.99, 2.0, 60.0}, {0.95, 1.2, 2.5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "alpha " << c.alpha << " sigma " << c.sigma << " nu "
+                                        << c.nu);
+        const TwoSided got = run_twotail(0.0, c.sigma, c.nu, c.alpha, 0.5, c.nu + 1.0);
+        const double f = std::floor(c.nu);
+        const double S = c.sigma * std::sqrt(c.nu + 1.0) / std::sqrt(f + 1.0);
+        for (const auto& [which, k] : {std::pair{1, got.standard_lower},
+                                       std::pair{2, got.standard_upper}}) {
+            const double theta = S * k / std::sqrt(f) + S * S / 2.0;
+            // G equals alpha at the limit, and crosses it there.
+            const double at = static_cast<double>(reference_two_sided(theta, c.alpha, which, f, S));
+            EXPECT_NEAR(at, c.alpha, 2e-8) << "side " << which;
+            const double step = 1e-4 * S;
+            const double below = static_cast<double>(reference_two_sided(theta - step, c.alpha, which, f, S));
+            const double above = static_cast<double>(reference_two_sided(theta + step, c.alpha, which, f, S));
+            EXPECT_LT((below - c.alpha) * (above - c.alpha), 0.0) << "side " << which;
+        }
+    }
+}
+
+TEST(TwoSidedLimit, CountingAndFallback) {
+    // Two iterations allow one secant step and then one bisection step in the fallback, which
+    // reports its failure and a count of 3. The bracket holds the lower root, near 0.025.
+    {
+        const ControlGuard guard;
+        const MessageCapture messages;
+        const double lg = dlgama(10.0);
+        double root = 0.0;
+        int count = 0;
+        twotailedsecant(1, root, 0.02, 0.03, 0.95, 20.0, 1.0, 2, default_tolerance, -1.0, 800.0,
+                        count, lg);
+        EXPECT_EQ(count, 3);
+        EXPECT_GT(root, 0.02);
+        EXPECT_LT(root, 0.03);
+        EXPECT_EQ(messages.text(), " Method (Only Bisection) failed...\n");
+    }
+    // In a whole run two iterations also cut the one-sided start short; its starting values for
+    // the lower limit then both fail to evaluate, the upward expansion can only halve towards
+    // them, and its limit hands the search over as failed.
+    ControlParms two;
+    two.MaximumIterations = 2;
+    const TwoSided short_run = run_twotail(0.0, 1.0, 20.0, 0.95, 0.5, 21.0, two);
+    EXPECT_EQ(short_run.count_lower, 2);
+    EXPECT_EQ(short_run.count_upper, 3);
+    EXPECT_EQ(short_run.messages,
+              " Method (Only Bisection) failed...\n Method (Only Bisection) failed...\n");
+
+    // A positive residual tolerance may end a search early, near the same limits.
+    ControlParms residual;
+    residual.ResultTol = 1e-7;
+    const TwoSided early = run_twotail(0.0, 1.0, 20.0, 0.95, 0.5, 21.0, residual);
+    const TwoSided full = run_twotail(0.0, 1.0, 20.0, 0.95, 0.5, 21.0);
+    EXPECT_LE(early.count_lower, full.count_lower);
+    EXPECT_NEAR(early.standard_lower, full.standard_lower, 1e-4);
+    EXPECT_NEAR(early.standard_upper, full.standard_upper, 1e-4);
+    EXPECT_GE(full.count_lower, 3);
+    EXPECT_LE(full.count_lower, 201);
+}
+
+TEST(TwoSidedLimit, DegenerateAndHostileInputsEndPromptly) {
+    for (const double lambda : {0.0, -0.0}) {
+        const TwoSided zero = run_twotail(0.0, 1.0, 20.0, 0.95, lambda, 21.0);
+        EXPECT_TRUE(std::isnan(zero.lower));
+        EXPECT_TRUE(std::isnan(zero.upper));
+    }
+    for (const double g2 : {0.0, -4.0}) {
+        const TwoSided bad = run_twotail(0.0, 1.0, 20.0, 0.95, 0.5, g2);
+        EXPECT_TRUE(std::isnan(bad.lower));
+        EXPECT_TRUE(std::isnan(bad.upper));
+    }
+    struct Case {
+        int iterations;
+        double tolerance;
+        double result_tol;
+        double argtop;
+    };
+    const Case cases[] = {{200, 0.0, -1.0, 800.0},  {200, -1.0, 0.0, 0.0}, {0, 1e-8, -1.0, 800.0},
+                          {1, 1e-300, 1.0, -5.0}, {200, 1.0, -1.0, 800.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.iterations << " " << c.tolerance << " "
+                                        << c.result_tol << " " << c.argtop);
+        const TwoSided got =
+            run_twotail(0.0, 2.0, 300.0, 0.95, 0.5, 301.0,
+                        ControlParms{c.iterations, c.argtop, c.tolerance, c.result_tol});
+        EXPECT_LE(got.count_lower, std::max(c.iterations, 2) + 1);
+    }
+    // A spread so large that the downward expansion in steps of 0.1 cannot reach the root
+    // within its limit: the search is handed over and reported as failed, promptly.
+    const TwoSided far = run_twotail(0.0, 10.0, 1000.0, 0.95, 40.0, 1001.0);
+    EXPECT_NE(far.messages.find(" Method (Only Bisection) failed...\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace lvlim
