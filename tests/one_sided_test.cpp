@@ -1,10 +1,5 @@
-// The one-sided tail function, its kernel and quadrature, and the one-sided limit solver.
-//
-// Independent reference: the tail probability is recomputed here from its definition, as
-// P(T <= r) for the density proportional to (1 - t^2)^(f/2 - 1) exp(-c t) on (-1, 1), by
-// composite Simpson in long double after the substitution t = -cos(u), which makes the
-// integrand sin(u)^(f-1) exp(c cos u) smooth at both ends. Roots of the reference are found by
-// bisection. Nothing of the engine's quadrature, Bessel function or secant search is used.
+// The one-sided tail function, its kernel and quadrature, and the one-sided limit solver,
+// checked against the independent reference of tests/reference.hpp.
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -14,63 +9,14 @@
 #include "Guts/adaptive_simpson.hpp"
 #include "Guts/mainguts.hpp"
 #include "tests/control_guard.hpp"
+#include "tests/reference.hpp"
 
 namespace lvlim {
 namespace {
 
 using test::ControlGuard;
-
-// Maps theta to the kernel's rate c and the tail's end r, as the tail function defines them.
-struct KernelPoint {
-    long double c;
-    long double r;
-};
-KernelPoint kernel_point(long double theta, long double f, long double S) {
-    const long double A = -(std::sqrt(f + 1) * theta / S);
-    const long double B = std::sqrt(f + 1) * (S / 2) * std::sqrt(f + A * A) / (f + 1);
-    const long double x = A / std::sqrt(f);
-    return {(f + 1) * B, x / std::sqrt(1 + x * x)};
-}
-
-// P(T <= r) by composite Simpson over u in [0, acos(-r)] and [0, pi] with t = -cos(u).
-long double reference_tail(long double theta, long double f, long double S) {
-    const auto [c, r] = kernel_point(theta, f, S);
-    const long double pi = 3.141592653589793238462643383279502884L;
-    // Enough points across the kernel's peak, whose width shrinks like 1/sqrt(f).
-    const int intervals = 4000 + 40 * static_cast<int>(f);
-    const auto integrate = [&](long double upper) {
-        const long double h = upper / intervals;
-        long double sum = 0;
-        for (int i = 0; i <= intervals; ++i) {
-            const long double u = h * i;
-            const long double s = std::sin(u);
-            const long double value =
-                s <= 0 ? 0 : std::exp((f - 1) * std::log(s) + c * std::cos(u) - c);
-            const int weight = (i == 0 || i == intervals) ? 1 : (i % 2 == 1 ? 4 : 2);
-            sum += weight * value;
-        }
-        return sum * h / 3;
-    };
-    return integrate(std::acos(-r)) / integrate(pi);
-}
-
-// The standardized limit k at which the reference tail equals q, by bisection on theta.
-double reference_limit(double q, double f, double S) {
-    const long double half_s2 = static_cast<long double>(S) * S / 2;
-    long double lo = half_s2 - 100 * S;
-    long double hi = half_s2 + 100 * S;
-    for (int i = 0; i < 56; ++i) {
-        const long double mid = (lo + hi) / 2;
-        // The tail probability falls as theta grows.
-        if (reference_tail(mid, f, S) > q) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-    }
-    return static_cast<double>(std::sqrt(static_cast<long double>(f)) * ((lo + hi) / 2 - half_s2) /
-                               S);
-}
+using test::reference_limit;
+using test::reference_tail;
 
 double log_gamma_half(double f) { return dlgama(0.5 * f); }
 

@@ -1,11 +1,5 @@
-// The two-sided tail function and the two-sided limits.
-//
-// Independent reference: the two conditions that define a two-sided limit are recomputed here
-// from their definition, for the density h(t) proportional to (1 - t^2)^(f/2 - 1) exp(-c t) on
-// (-1, 1), in long double by composite Simpson after the substitution t = -cos(u): the region
-// with r at one end has probability a, and G, the share of the first moment of h inside it,
-// equals a at the limit. Nothing of the engine's quadrature, inversions, Bessel function or
-// searches is used.
+// The two-sided tail function and the two-sided limits, checked against the independent
+// reference of tests/reference.hpp.
 #include <cmath>
 #include <string>
 
@@ -13,68 +7,14 @@
 
 #include "Guts/mainguts.hpp"
 #include "tests/control_guard.hpp"
+#include "tests/reference.hpp"
 
 namespace lvlim {
 namespace {
 
 using test::ControlGuard;
 using test::MessageCapture;
-
-constexpr long double ld_pi = 3.141592653589793238462643383279502884L;
-
-struct Kernel {
-    long double f;
-    long double c;
-    long double r;
-    // The integral over u in [u1, u2] of t^power h(t) dt, with t = -cos(u), by Simpson.
-    long double integral(long double u1, long double u2, int power) const {
-        const int intervals = 2000;
-        const long double h = (u2 - u1) / intervals;
-        long double sum = 0;
-        for (int i = 0; i <= intervals; ++i) {
-            const long double u = u1 + h * i;
-            const long double s = std::sin(u);
-            long double value = s <= 0 ? 0 : std::exp((f - 1) * std::log(s) + c * std::cos(u) - c);
-            if (power == 1) {
-                value *= -std::cos(u);
-            }
-            sum += ((i == 0 || i == intervals) ? 1 : (i % 2 == 1 ? 4 : 2)) * value;
-        }
-        return sum * h / 3;
-    }
-};
-
-Kernel kernel_at(long double theta, long double f, long double S) {
-    const long double A = -std::sqrt(f + 1) * theta / S;
-    const long double x = A / std::sqrt(f);
-    const long double B = std::sqrt(f + 1) * (S / 2) * std::sqrt(f + A * A) / (f + 1);
-    return {f, (f + 1) * B, x / std::sqrt(1 + x * x)};
-}
-
-// G for side `which` (1: r is the upper end of the region, else its lower end).
-long double reference_two_sided(long double theta, long double a, int which, long double f,
-                                long double S) {
-    const Kernel k = kernel_at(theta, f, S);
-    const long double ur = std::acos(-k.r);
-    const long double mass = k.integral(0, ld_pi, 0);
-    // The other end u of the region, by bisection on its probability.
-    long double lo = which == 1 ? 0 : ur;
-    long double hi = which == 1 ? ur : ld_pi;
-    for (int i = 0; i < 64; ++i) {
-        const long double mid = (lo + hi) / 2;
-        const long double p = which == 1 ? k.integral(mid, ur, 0) : k.integral(ur, mid, 0);
-        // The region grows as its free end moves away from r.
-        if ((p > a * mass) == (which == 1)) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-    }
-    const long double other = (lo + hi) / 2;
-    const long double u1 = which == 1 ? other : ur;
-    const long double u2 = which == 1 ? ur : other;
-    return k.integral(u1, u2, 1) / k.integral(0, ld_pi, 1);
-}
+using test::reference_two_sided;
 
 // ---- Pieces of the tail function ------------------------------------------------------------
 
