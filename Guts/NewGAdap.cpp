@@ -10,6 +10,7 @@
 // Failure value: newgadap_failed (-9999.9) when D is zero.
 #include <cmath>
 
+#include "Guts/kernel_scale.hpp"
 #include "Guts/mainguts.hpp"
 
 namespace lvlim {
@@ -46,10 +47,14 @@ double newgadap(const double& theta, const double& f, const double& S, const dou
     }
 
     const double tm = tmax(f, w);
-    const double sc = (S - 7.0) * scale_offset_factor;
+    double sc = (S - 7.0) * scale_offset_factor;
     const double one = 1.0;
     const double zero = 0.0;
-    const double M = newf(tm, f, w, m, lg, sc, one);
+    double M = newf(tm, f, w, m, lg, sc, one);
+    if (!detail::usable_peak(M)) {
+        sc = detail::mode_scale_offset(f, w, tm, lg);
+        M = newf(tm, f, w, m, lg, sc, one);
+    }
     const double M0 = newf(tm, f, w, m, lg, zero, one);
     const double u = (f + 1.0) * B / ((f - 1.0) * 0.5);
 

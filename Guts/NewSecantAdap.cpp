@@ -20,6 +20,7 @@ void newsecantadap(const double& theta0, const double& theta1, const double& q, 
                    const double& S, const int& MaximumIterations, const double& Tolerance,
                    const double& ResultTol, const double& BesselArgTop, const double& lg,
                    double& root, int& count) {
+    const int limit = effective_iterations(MaximumIterations);
     double t0 = theta0;
     double t1 = theta1;
     double d0 = newgadap(t0, f, S, BesselArgTop, lg) - q;
@@ -28,7 +29,7 @@ void newsecantadap(const double& theta0, const double& theta1, const double& q, 
     // With no secant step at all (MaximumIterations below 2, or a failure at theta1) the
     // second starting value is the root.
     root = t1;
-    while (c <= MaximumIterations && d1 > failed_residual) {
+    while (c <= limit && d1 > failed_residual) {
         if (d1 - d0 == 0.0) {
             root = t1; // stagnation: two residuals equal to the last bit
             break;

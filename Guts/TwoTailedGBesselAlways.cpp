@@ -15,6 +15,7 @@
 // upper cut-off for f = 2 has no logarithm.
 #include <cmath>
 
+#include "Guts/kernel_scale.hpp"
 #include "Guts/mainguts.hpp"
 #include "Guts/messages.hpp"
 #include "driver/list_output.hpp"
@@ -58,10 +59,7 @@ double twotailedgbesselalways(const double& theta, const double& a, const int& w
             ListRecord(message_stream()).text("Set Factor to 0 ");
             sc = 0.0;
         } else {
-            // Makes the exponent of the kernel at its mode zero.
-            sc = ((f / 2.0 - 1.0) * std::log(1.0 - tm * tm) + (f + 1.0) * w * (1.0 + tm) -
-                  ((f - 1.0) / 2.0) * std::log(2.0 / (-w * (f + 1.0))) - lg) /
-                 (f + 1.0);
+            sc = detail::mode_scale_offset(f, w, tm, lg);
         }
     } else {
         sc = (S - 7.0) * scale_offset_factor;
@@ -74,6 +72,10 @@ double twotailedgbesselalways(const double& theta, const double& a, const int& w
     double D = 0.0;
     if (f > 2.0) {
         M = newf(tmax(f, w), f, w, m, lg, sc, one);
+        if (!detail::usable_peak(M)) {
+            sc = detail::mode_scale_offset(f, w, tm, lg);
+            M = newf(tmax(f, w), f, w, m, lg, sc, one);
+        }
         const double M0 = newf(tmax(f, w), f, w, m, lg, zero, one);
         const double v = (f - 1.0) * 0.5;
         if ((c / v <= small_ratio && f > large_f) || c > BesselArgTop || M0 == 0.0) {

@@ -30,7 +30,8 @@ void twotailedonlybisection(const int& which, double& root, const double& p0, co
     const auto G = [&](double theta) {
         return two_sided_residual(theta, a, which, f, S, BesselArgTop, lg, evalFailed);
     };
-    const int expansion_limit = detail::expansion_limit(MaximumIterations);
+    const int limit = effective_iterations(MaximumIterations);
+    const int expansion_limit = detail::expansion_limit(limit);
 
     double x0 = p0;
     double x1 = p1;
@@ -73,7 +74,7 @@ void twotailedonlybisection(const int& which, double& root, const double& p0, co
     double x2 = x0;
     double d2 = d0;
     bool converged = false;
-    while (expanded && i <= MaximumIterations && d1 > detail::failed_residual) {
+    while (expanded && i <= limit && d1 > detail::failed_residual) {
         if (std::fabs(x0 - x1) <= Tolerance || std::fabs(d2) <= ResultTol) {
             converged = true;
             break;

@@ -36,7 +36,8 @@ void twotailedsecantbisection(const int& which, double& root, const double& p0, 
     const auto G = [&](double theta) {
         return two_sided_residual(theta, a, which, f, S, BesselArgTop, lg, evalFailed);
     };
-    const int expansion_limit = detail::expansion_limit(MaximumIterations);
+    const int limit = effective_iterations(MaximumIterations);
+    const int expansion_limit = detail::expansion_limit(limit);
 
     double x0 = p0;
     double x1 = p1;
@@ -87,7 +88,7 @@ void twotailedsecantbisection(const int& which, double& root, const double& p0, 
         double x2 = x1;
         double d2 = ResultTol + 1.0; // no residual test before the first secant step
         bool tied = false;
-        while (i <= MaximumIterations && d1 > detail::failed_residual && evalFailed == 0) {
+        while (i <= limit && d1 > detail::failed_residual && evalFailed == 0) {
             if (d1 - d0 == 0.0) {
                 ListRecord(message_stream()).text("q1-q0=machine 0 in SecantBis...");
                 if (tied) {
@@ -121,7 +122,7 @@ void twotailedsecantbisection(const int& which, double& root, const double& p0, 
         }
         // A residual that is not above the failure bound (or not a number) restarts the
         // fallback from the caller's values; every other end hands over the bracket.
-        if (!(i > MaximumIterations || evalFailed != 0) && !(d1 > detail::failed_residual)) {
+        if (!(i > limit || evalFailed != 0) && !(d1 > detail::failed_residual)) {
             twotailedonlybisection(which, root, p0, p1, a, f, S, MaximumIterations, Tolerance,
                                    ResultTol, BesselArgTop, iterations, lg);
             return;

@@ -261,12 +261,21 @@ TEST(OneSidedLimit, CountingRules) {
     ControlParms two;
     two.MaximumIterations = 2;
     const OneSided one_step = run_onetail(1, 0.0, 1.0, 20.0, 0.95, 0.5, 21.0, two);
-    EXPECT_TRUE(one_step.count == 3 || one_step.count == 2) << one_step.count;
+    EXPECT_EQ(one_step.count, 3); // one secant step, which does not end the search
 
     // The default residual tolerance can never be met: 199 secant steps unless stagnation.
     const OneSided full = run_onetail(1, 0.0, 1.0, 20.0, 0.95, 0.5, 21.0);
     EXPECT_LE(full.count, 201);
     EXPECT_GE(full.count, 3);
+    // This search never stagnates: it uses all its steps.
+    const OneSided cycling = run_onetail(1, 0.0, 2.0, 3.0, 0.95, 0.5, 4.0);
+    EXPECT_EQ(cycling.count, 201);
+    EXPECT_NEAR(cycling.k, 13.1077097, 1e-6);
+    // However many iterations are asked for, the searches stop at the ceiling, promptly.
+    ControlParms huge;
+    huge.MaximumIterations = 2147483647;
+    const OneSided capped = run_onetail(1, 0.0, 2.0, 3.0, 0.95, 0.5, 4.0, huge);
+    EXPECT_EQ(capped.count, iteration_ceiling + 1);
 
     // A positive residual tolerance ends the search early, at the same limit.
     ControlParms early;
@@ -299,6 +308,21 @@ TEST(OneSidedLimit, SymmetriesAndFractionalDegreesOfFreedom) {
     const double S = 1.0 * std::sqrt(3.5) / std::sqrt(3.5);
     EXPECT_NEAR(frac.k, reference_limit(0.05, 2.0, S), 2e-6);
     EXPECT_NEAR(frac.limit, 0.5 + frac.k * (1.0 / std::sqrt(3.5)) * std::sqrt(3.5 / 2.5), 1e-14);
+}
+
+TEST(OneSidedLimit, ExtremeSpreadsKeepTheKernelInRange) {
+    // S = 13 and S = 0.02 with 1000 degrees of freedom: the kernel's fixed scale offset would
+    // overflow or underflow its peak value; the limits still agree with the reference.
+    struct Case {
+        double lambda;
+        double sigma;
+    };
+    for (const Case c : {Case{0.65, 10.0}, Case{0.01, 1.0}}) {
+        SCOPED_TRACE(c.lambda);
+        const OneSided got = run_onetail(1, 0.0, c.sigma, 1000.0, 0.95, c.lambda, 1001.0);
+        const double S = 2.0 * c.lambda * c.sigma;
+        EXPECT_NEAR(got.k, reference_limit(0.05, 1000.0, S), 1e-5);
+    }
 }
 
 TEST(OneSidedLimit, DegenerateInputsEndPromptlyWithoutANumber) {
