@@ -16,7 +16,7 @@
 // not a number is never reached (every comparison with it is false) and ends the same way.
 //
 // Tol is read from `controlparms` at every test and floored as the quadrature floors it
-// (adaptive_simpson.hpp), so a Tolerance of zero, below 1e-15 or not a number works as 1e-15;
+// (adaptive_simpson.hpp), so a Tolerance of zero, below 1e-13 or not a number works as 1e-13;
 // the accuracy test of case a is the quadrature's acceptance test.
 // failed is written only on failure; the caller clears it. The result is not defined then.
 #include <array>
@@ -30,7 +30,7 @@ namespace lvlim {
 namespace {
 // Pending intervals of one call. The sweep keeps one pending sibling per level of halving, and
 // refining down to a half-width of Tol/10 takes about 30 levels with the default Tolerance (about
-// 54 at the floor of 1e-15), so finite integrands stay well below this depth. A split that would
+// 47 at the floor of 1e-13), so finite integrands stay well below this depth. A split that would
 // need more room, or one beyond detail::simpson_split_budget splits in the call, only happens
 // with integrand values that are not numbers: the inversion then gives up with failed = 1.
 constexpr std::size_t invertnewfupper_stack_capacity = 200;

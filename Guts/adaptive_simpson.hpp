@@ -42,7 +42,7 @@ struct SimpsonPiece {
 
 // The smallest absolute tolerance the quadrature works to; smaller, zero or negative values of
 // Tolerance (and a Tolerance that is not a number) are taken as this.
-inline constexpr double quadrature_tolerance_floor = 1.0e-15;
+inline constexpr double quadrature_tolerance_floor = 1.0e-13;
 
 [[nodiscard]] inline double quadrature_tolerance(double tolerance) {
     return tolerance >= quadrature_tolerance_floor ? tolerance : quadrature_tolerance_floor;

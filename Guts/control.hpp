@@ -28,9 +28,9 @@ struct ControlParms {
 };
 
 // The searches never iterate more than this, whatever MaximumIterations asks for: a search that
-// has not converged in ten thousand steps never will (they settle within a few dozen), and the
+// has not converged in a thousand steps never will (they settle within a few dozen), and the
 // ceiling keeps every run to seconds and every count within an int.
-inline constexpr int iteration_ceiling = 10000;
+inline constexpr int iteration_ceiling = 1000;
 [[nodiscard]] constexpr int effective_iterations(int maximum_iterations) {
     return maximum_iterations < iteration_ceiling ? maximum_iterations : iteration_ceiling;
 }

@@ -18,8 +18,8 @@ inline constexpr double failed_residual = -90000.0;
 
 // Evaluations one bracket-expansion phase may make. If the tail function never crosses the
 // target (or the midpoint steps after failed evaluations close in on a point forever), the
-// phase ends there and the search is handed over as a failed one. At least 1000, and never
-// fewer than the iteration limit of the searches.
+// phase ends there and the search is handed over as a failed one. The searches' own iteration
+// ceiling (control.hpp) is the same, so this is 1000.
 inline constexpr int minimum_expansion_limit = 1000;
 [[nodiscard]] inline int expansion_limit(int maximum_iterations) {
     return std::max(maximum_iterations, minimum_expansion_limit);
