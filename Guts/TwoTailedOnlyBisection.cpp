@@ -46,21 +46,23 @@ void twotailedonlybisection(const int& which, double& root, const double& p0, co
     bool expanded = true;
     // The lower end moves down; failures are not looked at here.
     for (int evaluations = 0; d0 > 0.0; ++evaluations) {
-        if (evaluations == expansion_limit) {
-            expanded = false;
+        const double next = x0 - fallback_step;
+        if (evaluations == expansion_limit || next == x0) {
+            expanded = false; // out of evaluations, or the step no longer moves the end
             break;
         }
-        x0 = x0 - fallback_step;
+        x0 = next;
         d0 = G(x0);
     }
     if (expanded) {
         detail::ExpansionPoints points(x1);
         for (int evaluations = 0; d1 < 0.0; ++evaluations) {
-            if (evaluations == expansion_limit) {
+            const double next = points.next(x1 + fallback_step);
+            if (evaluations == expansion_limit || next == x1) {
                 expanded = false;
                 break;
             }
-            x1 = points.next(x1 + fallback_step);
+            x1 = next;
             d1 = G(x1);
             points.record(x1, evalFailed != 0);
             if (std::fabs(d1) <= ResultTol) {

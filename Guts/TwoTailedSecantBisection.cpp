@@ -55,13 +55,14 @@ void twotailedsecantbisection(const int& which, double& root, const double& p0, 
         detail::ExpansionPoints points(x0);
         int evaluations = 0;
         while (d0 > 0.0) {
-            if (evaluations == expansion_limit) {
-                expanded = false;
+            const double next = points.next(x0 - detail::downward_step);
+            if (evaluations == expansion_limit || next == x0) {
+                expanded = false; // out of evaluations, or the step no longer moves the end
                 break;
             }
             ++evaluations;
             i = i + 1;
-            x0 = points.next(x0 - detail::downward_step);
+            x0 = next;
             d0 = G(x0);
             points.record(x0, evalFailed != 0);
         }
@@ -72,13 +73,14 @@ void twotailedsecantbisection(const int& which, double& root, const double& p0, 
         detail::ExpansionPoints points(x1);
         int evaluations = 0;
         while (d1 < 0.0) {
-            if (evaluations == expansion_limit) {
+            const double next = points.next(x1 + detail::upward_ratio * std::fabs(x1));
+            if (evaluations == expansion_limit || next == x1) {
                 expanded = false;
                 break;
             }
             ++evaluations;
             i = i + 1;
-            x1 = points.next(x1 + detail::upward_ratio * std::fabs(x1));
+            x1 = next;
             d1 = G(x1);
             points.record(x1, evalFailed != 0);
         }

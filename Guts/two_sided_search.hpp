@@ -17,8 +17,9 @@ static_assert(upward_ratio == 0.009999999776482582);
 inline constexpr double failed_residual = -90000.0;
 
 // Evaluations one bracket-expansion phase may make. If the tail function never crosses the
-// target (or the midpoint steps after failed evaluations close in on a point forever), the
-// phase ends there and the search is handed over as a failed one. The searches' own iteration
+// target, the phase ends there and the search is handed over as a failed one; so it does, at
+// once, when a step no longer moves the end (a fixed step lost against a huge value, or the
+// midpoints after failed evaluations closing in on a point). The searches' own iteration
 // ceiling (control.hpp) is the same, so this is 1000.
 inline constexpr int minimum_expansion_limit = 1000;
 [[nodiscard]] inline int expansion_limit(int maximum_iterations) {
