@@ -106,6 +106,10 @@ std::vector<std::string> corpus_inputs() {
         "3 100 0.5 0.099 1e12 0 21 200 1e10 /\n",
         "1 1 0.5 10 1000 0 1001 /\n",
         "1 0.5 0.5 0.1 2 0 3 200 -1e300 /\n",
+        // Found by fuzzing: expansions that could no longer move the bracket end ran to their
+        // limit, taking seconds.
+        "3 0.9999 4+83 .99 4 0 99/",
+        "3 0.98 40 10 1000 0 20039991102+9 0  5 /",
     };
     test::Records r(424242);
     for (int i = 0; i < 180; ++i) {
