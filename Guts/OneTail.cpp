@@ -24,6 +24,7 @@ void onetail(const int& WhichLimit, const double& mu, const double& sigma, const
     controlparms.ResultTol = ResultTol;
     controlparms.MaximumIterations = MaximumIterations;
 
+    // cppcheck-suppress shadowFunction ; published name of gamma; g() is not called here
     const double g = std::sqrt(gammasquared);
     double p = WhichLimit == 1 ? alpha : 1.0 - alpha;
     double sgn = 1.0;

@@ -90,6 +90,7 @@ void twotailedsecantbisection(const int& which, double& root, const double& p0, 
         double x2 = x1;
         double d2 = ResultTol + 1.0; // no residual test before the first secant step
         bool tied = false;
+        // cppcheck-suppress knownConditionTrueFalse ; G (a lambda) sets evalFailed
         while (i <= limit && d1 > detail::failed_residual && evalFailed == 0) {
             if (d1 - d0 == 0.0) {
                 ListRecord(message_stream()).text("q1-q0=machine 0 in SecantBis...");

@@ -157,7 +157,7 @@ std::string format_list_real(double value) {
 }
 
 std::string format_fixed(double value, int w, int d) {
-    const auto asterisks = std::string(static_cast<std::size_t>(w), '*');
+    auto asterisks = std::string(static_cast<std::size_t>(w), '*'); // not const: returned by move
     if (std::isnan(value)) {
         return w >= 3 ? right_justify("NaN", w) : asterisks;
     }

@@ -30,7 +30,10 @@ inline KernelPoint kernel_point(long double theta, long double f, long double S)
 
 // P(T <= r) by composite Simpson over u in [0, acos(-r)] and [0, pi] with t = -cos(u).
 inline long double reference_tail(long double theta, long double f, long double S) {
-    const auto [c, r] = kernel_point(theta, f, S);
+    // Plain variables, not a structured binding: clang 14 cannot capture a binding in a lambda.
+    const KernelPoint point = kernel_point(theta, f, S);
+    const long double c = point.c;
+    const long double r = point.r;
     const long double pi = 3.141592653589793238462643383279502884L;
     // Enough points across the kernel's peak, whose width shrinks like 1/sqrt(f).
     const int intervals = 4000 + 40 * static_cast<int>(f);
