@@ -1,38 +1,14 @@
-// invertnewflower: the lower end x of [x, hi] over which the kernel newf has the mass target.
-//
-// Adaptive Simpson on newf with an explicit stack, sweeping downward from hi: a split pushes
-// the left half and then the right half, so the right half is processed next and intervals are
-// accepted in right-to-left order. sum is the integral from the right end of the popped interval
-// up to hi. Each popped interval [x, x + 2 hw] is halved into estimates QL and QR, and the first
-// case that applies is taken:
-//   a. the halves are not yet accurate: split;
-//   b. the target lies within sum + QL + QR (or was passed already) and the interval is still
-//      wider than Tol/10 in half-width: split, to narrow down where the target is reached;
-//   c. target <= sum (the interval accepted last carried sum past the target): step back from
-//      this interval's right end, which adjoins the accepted one, by the overshoot divided by
-//      the density estimate QR/hw of its right half, and return;
-//   d. otherwise accept it: sum = sum + (16 (QL + QR) - Qw)/15.
-// If the stack runs empty the target exceeds the whole integral: failed = 1. A target that is
-// not a number is never reached (every comparison with it is false) and ends the same way.
-//
-// Tol is read from `controlparms` at every test and floored as the quadrature floors it
-// (adaptive_simpson.hpp), so a Tolerance of zero, below 1e-13 or not a number works as 1e-13;
-// the accuracy test of case a is the quadrature's acceptance test.
-// failed is written only on failure; the caller clears it. The result is not defined then.
-#include <array>
+// invertnewflower: the lower end x of [x, hi] over which the kernel newf has the mass target,
+// by a sweep downward from hi (kernel_inversion.hpp).
 #include <cstddef>
 
-#include "Guts/adaptive_simpson.hpp"
+#include "Guts/kernel_inversion.hpp"
 #include "Guts/mainguts.hpp"
 
 namespace lvlim {
 
 namespace {
-// Pending intervals of one call. The sweep keeps one pending sibling per level of halving, and
-// refining down to a half-width of Tol/10 takes about 30 levels with the default Tolerance (about
-// 47 at the floor of 1e-13), so finite integrands stay well below this depth. A split that would
-// need more room, or one beyond detail::simpson_split_budget splits in the call, only happens
-// with integrand values that are not numbers: the inversion then gives up with failed = 1.
+// Pending intervals of one call.
 constexpr std::size_t invertnewflower_stack_capacity = 100;
 } // namespace
 
@@ -40,49 +16,8 @@ double invertnewflower(const double& lo, const double& hi, const double& target,
                        const double& w, const double& m, const double& lg, const double& sc,
                        const double& L, int& failed) {
     const auto y = [&](double t) { return newf(t, f, w, m, lg, sc, L); };
-    std::array<detail::SimpsonPiece, invertnewflower_stack_capacity> stack;
-    std::size_t size = 0;
-    int splits = 0;
-
-    double sum = 0.0;
-    {
-        const double hw = (hi - lo) * 0.5;
-        const double ya = y(lo);
-        const double ym = y(lo + hw);
-        const double yb = y(hi);
-        const double Qw = ((4.0 * ym + ya) + yb) * hw / 3.0;
-        stack[size++] = detail::SimpsonPiece{lo, hw, ya, ym, yb, Qw};
-    }
-    while (size > 0) {
-        const detail::SimpsonPiece piece = stack[--size];
-        const double y1 = y(piece.x + 0.5 * piece.hw);
-        const double y2 = y(piece.x + 1.5 * piece.hw);
-        const double QL = ((4.0 * y1 + piece.ya) + piece.ym) * piece.hw / 6.0;
-        const double QR = ((4.0 * y2 + piece.ym) + piece.yb) * piece.hw / 6.0;
-        const double tol = detail::quadrature_tolerance(controlparms.Tolerance);
-
-        const bool accurate = detail::simpson_piece_accepted(QL, QR, piece.Qw, tol);
-        const bool target_inside = target < sum + QL + QR && piece.hw > tol / 10.0;
-        if (!accurate || target_inside) { // cases a and b
-            if (size + 2 > invertnewflower_stack_capacity ||
-                splits >= detail::simpson_split_budget) {
-                failed = 1;
-                return piece.x;
-            }
-            ++splits;
-            const double half = 0.5 * piece.hw;
-            stack[size++] = detail::SimpsonPiece{piece.x, half, piece.ya, y1, piece.ym, QL};
-            stack[size++] =
-                detail::SimpsonPiece{piece.x + piece.hw, half, piece.ym, y2, piece.yb, QR};
-        } else if (target <= sum) { // case c
-            return (piece.x + 2.0 * piece.hw) - piece.hw * (target - sum) / QR;
-        } else { // case d
-            sum = sum + (16.0 * (QL + QR) - piece.Qw) / 15.0;
-        }
-    }
-    // Every interval was accepted without reaching the target.
-    failed = 1;
-    return lo;
+    return detail::invert_cumulative<invertnewflower_stack_capacity,
+                                     detail::Sweep::downward_from_hi>(y, lo, hi, target, failed);
 }
 
 } // namespace lvlim
