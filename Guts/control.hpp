@@ -35,8 +35,9 @@ inline constexpr int iteration_ceiling = 1000;
     return maximum_iterations < iteration_ceiling ? maximum_iterations : iteration_ceiling;
 }
 
-// The one block of the run.
-inline ControlParms controlparms{};
+// The one block of the run. Each thread has its own, so that runs on several threads (a table
+// computed in parallel) cannot disturb one another; a program with one thread sees one block.
+inline thread_local ControlParms controlparms{};
 
 // Puts every member of `controlparms` back to its default.
 inline void set_control_defaults() { controlparms = ControlParms{}; }

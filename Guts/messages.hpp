@@ -2,7 +2,8 @@
 //
 // The searches of the two-sided limits report what they do as list-directed lines while they
 // run, so that the messages precede the result record. They go to standard output unless a
-// caller points `engine_messages` elsewhere (tests capture them this way).
+// caller points `engine_messages` elsewhere (tests capture them this way). The pointer is per
+// thread, so that parallel runs can keep their messages apart.
 #pragma once
 
 #include <iostream>
@@ -10,7 +11,7 @@
 
 namespace lvlim {
 
-inline std::ostream* engine_messages = &std::cout;
+inline thread_local std::ostream* engine_messages = &std::cout;
 
 [[nodiscard]] inline std::ostream& message_stream() { return *engine_messages; }
 
