@@ -110,6 +110,11 @@ std::vector<std::string> corpus_inputs() {
         // limit, taking seconds.
         "3 0.9999 4+83 .99 4 0 99/",
         "3 0.98 40 10 1000 0 20039991102+9 0  5 /",
+        // Found by fuzzing: an echo whose integer item ends its first line at column 80.
+        "0 3.5 33 666*666666666236",
+        "3 01111111111111  9811111111111114 98 1111111111111111111111114 98  11"
+        "1111111111111111111111111111111  9811111111111114 98 1111111111111 9  "
+        "981/",
     };
     test::Records r(424242);
     for (int i = 0; i < 180; ++i) {

@@ -37,9 +37,11 @@ inline std::string output_fault(const std::string& out, const std::string& err) 
         if (lines.size() < 2 || lines.size() > 4) {
             return "a read-error report of " + std::to_string(lines.size()) + " lines";
         }
+        // Texts and doubles are moved to a new line before they would reach column 80; an
+        // integer only when its digits would, so its blank and sign can make a line of 81.
         for (std::size_t i = 1; i < lines.size(); ++i) {
-            if (lines[i].size() >= 80) {
-                return "an echo line of 80 columns or more";
+            if (lines[i].size() > 81) {
+                return "an echo line of more than 81 columns";
             }
         }
         return err == "STOP Error Reading Inputs statement executed\n" ? "" : "read-error stop text";
