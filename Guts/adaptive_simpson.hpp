@@ -61,6 +61,16 @@ inline constexpr double simpson_rounding_floor = 64.0 * 2.220446049250313e-16;
            change <= simpson_rounding_floor * (std::fabs(QL) + std::fabs(QR) + std::fabs(Qw));
 }
 
+// The inversions' test that a piece is not yet accurate: every acceptance test fails by a
+// comparison that holds. For finite values this is the negation of simpson_piece_accepted; a
+// piece whose values are not numbers is not counted as inaccurate (no comparison holds), so the
+// inversions take it into their sum instead of splitting it without end.
+[[nodiscard]] inline bool simpson_piece_not_accurate(double QL, double QR, double Qw, double tol) {
+    const double change = std::fabs(QL + QR - Qw);
+    return std::fabs(QL + QR) > tol / 1000.0 && change > tol / 100.0 &&
+           change > simpson_rounding_floor * (std::fabs(QL) + std::fabs(QR) + std::fabs(Qw));
+}
+
 // Splits one call may make before it stops refining. With the default Tolerance the kernel's
 // integrals need a few hundred at most; the budget only bounds hostile control values.
 inline constexpr int simpson_split_budget = 20000;

@@ -8,12 +8,14 @@
 //   a. the halves are not yet accurate: split;
 //   b. the target lies within sum + QL + QR (or was passed already) and the interval is still
 //      wider than Tol/10 in half-width: split, to narrow down where the target is reached;
-//   c. target <= sum (the interval accepted last carried sum past the target): step back from
+//   c. target not above sum (the interval accepted last carried sum past the target): step back from
 //      this interval's end that adjoins the accepted one, by the overshoot divided by the
 //      density estimate (QR/hw downward, QL/hw upward) of its half on that side, and return;
 //   d. otherwise accept it: sum = sum + (16 (QL + QR) - Qw)/15.
-// If the stack runs empty the target exceeds the whole integral: failed = 1. A target that is
-// not a number is never reached (every comparison with it is false) and ends the same way.
+// If the stack runs empty the target exceeds the whole integral: failed = 1. Values that are not
+// numbers fail every comparison: such a piece is accepted into sum (case d), and the next
+// piece then meets case c, so the result is not a number and failed stays as it was; a target
+// that is not a number meets case c at once.
 //
 // Tol is read from `controlparms` at every test and floored as the quadrature floors it
 // (adaptive_simpson.hpp), so a Tolerance of zero, below 1e-13 or not a number works as 1e-13;
@@ -21,9 +23,9 @@
 //
 // The sweep keeps one pending sibling per level of halving, and refining down to a half-width
 // of Tol/10 takes about 30 levels with the default Tolerance (about 47 at the floor of 1e-13),
-// so finite integrands stay well below the stack's capacity. A split that would need more room,
-// or one beyond detail::simpson_split_budget splits in the call, only happens with integrand
-// values that are not numbers: the inversion then gives up with failed = 1.
+// so the stack's capacity is never reached in practice. Should a split ever need more room, or
+// come beyond detail::simpson_split_budget splits in the call, the inversion gives up with
+// failed = 1 rather than run on.
 // failed is written only on failure; the caller clears it. The result is not defined then.
 #pragma once
 
@@ -60,9 +62,9 @@ template <std::size_t Capacity, Sweep sweep, class Integrand>
         const double QR = ((4.0 * y2 + piece.ym) + piece.yb) * piece.hw / 6.0;
         const double tol = quadrature_tolerance(controlparms.Tolerance);
 
-        const bool accurate = simpson_piece_accepted(QL, QR, piece.Qw, tol);
+        const bool inaccurate = simpson_piece_not_accurate(QL, QR, piece.Qw, tol);
         const bool target_inside = target < sum + QL + QR && piece.hw > tol / 10.0;
-        if (!accurate || target_inside) { // cases a and b
+        if (inaccurate || target_inside) { // cases a and b
             if (size + 2 > Capacity || splits >= simpson_split_budget) {
                 failed = 1;
                 return piece.x;
@@ -74,7 +76,7 @@ template <std::size_t Capacity, Sweep sweep, class Integrand>
             // The half next to the swept part goes on top.
             stack[size++] = sweep == Sweep::downward_from_hi ? left : right;
             stack[size++] = sweep == Sweep::downward_from_hi ? right : left;
-        } else if (target <= sum) { // case c
+        } else if (!(target > sum)) { // case c
             if constexpr (sweep == Sweep::downward_from_hi) {
                 return (piece.x + 2.0 * piece.hw) - piece.hw * (target - sum) / QR;
             } else {

@@ -110,6 +110,12 @@ std::vector<std::string> corpus_inputs() {
         // limit, taking seconds.
         "3 0.9999 4+83 .99 4 0 99/",
         "3 0.98 40 10 1000 0 20039991102+9 0  5 /",
+        // An upward expansion from below 0 that creeps towards 0 and never crosses it; roots
+        // beyond the reach of the bounded expansions (reported as failed searches).
+        "3 0.999 -0.5 1 20 0 1 /\n",
+        "3 0.999 2 10 3 0 4 /\n",
+        "3 0.5 1 10 2 0 100 /\n",
+        "3 0.95 0.01 0.3 300 0 1 /\n",
         // Found by fuzzing: an echo whose integer item ends its first line at column 80.
         "0 3.5 33 666*666666666236",
         "3 01111111111111  9811111111111114 98 1111111111111111111111114 98  11"
