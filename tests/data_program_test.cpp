@@ -1,8 +1,6 @@
 // lvlim-data: the reader and the log statistics in process, and the program end to end as a
 // process. Its limits are checked against lvlim itself, run as a process on the summary
 // statistics lvlim-data derives; its statistics against an independent long double computation.
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -18,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "apps/lvlim-data/data_summary.hpp"
+#include "tests/process.hpp"
 
 #ifndef LVLIM_DATA_EXE
 #error "LVLIM_DATA_EXE must name the program under test"
@@ -36,61 +35,13 @@ constexpr double eps = std::numeric_limits<double>::epsilon();
 
 // ---- Helpers ------------------------------------------------------------------------------
 
-std::string read_file(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using test::Outcome;
+using test::read_file;
+using test::Scratch;
 
-// A scratch directory, removed with everything in it at the end of the test.
-class Scratch {
-  public:
-    Scratch() {
-        std::string name = testing::TempDir() + "lvlim-data-XXXXXX";
-        if (mkdtemp(name.data()) == nullptr) {
-            ADD_FAILURE() << "no temporary directory";
-        }
-        path_ = name;
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    ~Scratch() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    // Writes `text` to the file `name` in the directory and returns its path.
-    [[nodiscard]] std::string write(const std::string& name, const std::string& text) const {
-        const std::filesystem::path file = path_ / name;
-        std::ofstream(file, std::ios::binary) << text;
-        return file.string();
-    }
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
-
-struct Outcome {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
-
-// Runs `program` with the arguments and `input` as its standard input.
 Outcome run_program(const std::string& program, const std::vector<std::string>& arguments,
                     const std::string& input = "") {
-    const Scratch scratch;
-    const std::string in = scratch.write("in", input);
-    std::string command = "'" + program + "'";
-    for (const std::string& argument : arguments) {
-        command += " '" + argument + "'";
-    }
-    const std::string out = (scratch.path() / "out").string();
-    const std::string err = (scratch.path() / "err").string();
-    command += " < '" + in + "' > '" + out + "' 2> '" + err + "'";
-    const int raw = std::system(command.c_str());
-    return {read_file(out), read_file(err), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
+    return test::run_process(program, arguments, input);
 }
 
 Outcome run_data(const std::vector<std::string>& arguments, const std::string& input = "") {

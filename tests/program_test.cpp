@@ -1,8 +1,6 @@
 // The program end to end: the built executable runs as a process on a given standard input,
 // and its standard output, standard error and exit status are checked exactly. Limits are
 // checked against the independent reference of tests/reference.hpp.
-#include <sys/wait.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/process.hpp"
 #include "tests/reference.hpp"
 
 #ifndef LVLIM_EXE
@@ -22,43 +21,14 @@
 namespace lvlim {
 namespace {
 
-struct Outcome {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
+using test::Outcome;
+using test::read_file;
 
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Runs the program with `input` as standard input (or `redirect` as the shell's input
-// redirection, for special files) and the given arguments.
+// Runs the program with `input` as standard input (or the file `stdin_path`) and the given
+// arguments.
 Outcome run_program(const std::string& input, const std::string& arguments = "",
-                    const std::string& redirect = "") {
-    std::string dir_template = testing::TempDir() + "lvlim-XXXXXX";
-    std::vector<char> dir(dir_template.begin(), dir_template.end());
-    dir.push_back('\0');
-    if (mkdtemp(dir.data()) == nullptr) {
-        ADD_FAILURE() << "no temporary directory";
-        return {};
-    }
-    const std::string base(dir.data());
-    const std::string in = base + "/in";
-    std::ofstream(in, std::ios::binary) << input;
-    const std::string source = redirect.empty() ? in : redirect;
-    const std::string command = std::string("'") + LVLIM_EXE + "' " + arguments + " < '" +
-                                source + "' > '" + base + "/out' 2> '" + base + "/err'";
-    const int raw = std::system(command.c_str());
-    Outcome outcome;
-    outcome.out = read_file(base + "/out");
-    outcome.err = read_file(base + "/err");
-    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::system(("rm -rf '" + base + "'").c_str());
-    return outcome;
+                    const std::string& stdin_path = "") {
+    return test::run_process(LVLIM_EXE, test::words(arguments), input, stdin_path);
 }
 
 std::vector<std::string> lines_of(const std::string& text) {

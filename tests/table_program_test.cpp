@@ -1,7 +1,5 @@
 // lvlim-table run as a process: its cells are what lvlim prints for the same inputs, and the
 // table does not depend on the number of threads.
-#include <sys/wait.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/process.hpp"
+
 #ifndef LVLIM_EXE
 #error "LVLIM_EXE and LVLIM_TABLE_EXE must name the programs under test"
 #endif
@@ -18,34 +18,12 @@
 namespace lvlim {
 namespace {
 
-struct Outcome {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
+using test::Outcome;
 
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Runs `program arguments < input` in a shell.
+// Runs `program arguments < input`.
 Outcome run(const std::string& program, const std::string& arguments,
             const std::string& input = "") {
-    const std::string base = testing::TempDir() + "lvlim-table-test-" +
-                             std::to_string(reinterpret_cast<std::uintptr_t>(&input));
-    std::ofstream(base + ".in", std::ios::binary) << input;
-    const std::string command = "'" + program + "' " + arguments + " < '" + base + ".in' > '" +
-                                base + ".out' 2> '" + base + ".err'";
-    const int raw = std::system(command.c_str());
-    Outcome outcome{read_file(base + ".out"), read_file(base + ".err"),
-                    WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
-    std::remove((base + ".in").c_str());
-    std::remove((base + ".out").c_str());
-    std::remove((base + ".err").c_str());
-    return outcome;
+    return test::run_process(program, test::words(arguments), input);
 }
 
 std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
