@@ -118,6 +118,7 @@ std::vector<std::string> corpus_inputs() {
         "3 0.95 0.01 0.3 300 0 1 /\n",
         // Found by fuzzing: an echo whose integer item ends its first line at column 80.
         "0 3.5 33 666*666666666236",
+        // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one input, split over lines
         "3 01111111111111  9811111111111114 98 1111111111111111111111114 98  11"
         "1111111111111111111111111111111  9811111111111114 98 1111111111111 9  "
         "981/",

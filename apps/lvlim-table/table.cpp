@@ -58,8 +58,8 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
 // The shortest text that reads back as the value ("0.1", "20").
 std::string shortest(double value) {
     char buffer[32];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    return std::string(buffer, end);
+    const char* const end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return {static_cast<const char*>(buffer), end};
 }
 
 constexpr const char* usage =
@@ -136,12 +136,12 @@ std::optional<std::string> parse_options(const std::vector<std::string>& argumen
             const auto equals = name.find('=');
             if (equals != std::string::npos) {
                 value = name.substr(equals + 1);
-                name = name.substr(0, equals);
+                name.resize(equals);
                 has_value = true;
             }
         } else if (name.size() > 2 && name[0] == '-') {
             value = name.substr(2); // -a0.9
-            name = name.substr(0, 2);
+            name.resize(2);
             has_value = true;
         }
         const auto takes_value = [&](const char* long_name, const char* short_name) {
