@@ -90,9 +90,9 @@ constexpr const char* usage =
 
 } // namespace
 
-std::optional<std::vector<double>> parse_values(const std::string& spec) {
-    if (spec.find(':') != std::string::npos) {
-        const auto parts = split(spec, ':');
+std::optional<std::vector<double>> parse_values(const std::string& text) {
+    if (text.find(':') != std::string::npos) {
+        const auto parts = split(text, ':');
         if (parts.size() != 3 && parts.size() != 4) {
             return std::nullopt;
         }
@@ -116,7 +116,7 @@ std::optional<std::vector<double>> parse_values(const std::string& spec) {
         return values;
     }
     std::vector<double> values;
-    for (const auto part : split(spec, ',')) {
+    for (const auto part : split(text, ',')) {
         const auto value = parse_double(part);
         if (!value) {
             return std::nullopt;

@@ -39,8 +39,8 @@ std::optional<std::string> parse_options(const std::vector<std::string>& argumen
 [[nodiscard]] const char* usage_text();
 
 // A list "a,b,c" or a range "from:to:count" (evenly spaced) or "from:to:count:log"
-// (logarithmically spaced). Empty on a malformed specification.
-std::optional<std::vector<double>> parse_values(const std::string& spec);
+// (logarithmically spaced). Empty when the text is neither.
+std::optional<std::vector<double>> parse_values(const std::string& text);
 
 // The result of one cell, exactly as the engine returned it.
 struct Cell {
