@@ -19,6 +19,7 @@
 #include "Guts/mainguts.hpp"
 #include "Guts/messages.hpp"
 #include "driver/free_form_input.hpp"
+#include "driver/input_record.hpp"
 #include "driver/list_output.hpp"
 
 namespace lvlim {
@@ -42,17 +43,6 @@ std::string_view limit_kind_name(int WhichLimit) {
     }
     return LimitKindName[2];
 }
-
-// The run values, in the order of the input record.
-struct RunValues {
-    int WhichLimit = 0;
-    double alpha = 0.0;
-    double lambda = 0.0;
-    double sigma = 0.0;
-    double nu = 0.0;
-    double mu = 0.0;
-    double gammasquared = 0.0;
-};
 
 void write_line(std::ostream& out, std::string_view key, double value) {
     ListRecord(out).text(key).real(value).text("+");
@@ -142,12 +132,7 @@ int run(std::istream& in, std::ostream& out, std::ostream& err) {
     set_control_defaults();
     RunValues v;
 
-    const std::array<InputItem, 11> items = {
-        &v.WhichLimit, &v.alpha, &v.lambda, &v.sigma, &v.nu, &v.mu, &v.gammasquared,
-        &controlparms.MaximumIterations, &controlparms.BesselArgTop, &controlparms.Tolerance,
-        &controlparms.ResultTol,
-    };
-    const ReadStatus read_status = read_free_form(in, items);
+    const ReadStatus read_status = read_free_form(in, record_items(v, controlparms));
     if (read_status != ReadStatus::ok) {
         ListRecord(out)
             .text("Error reading inputs, error number ")

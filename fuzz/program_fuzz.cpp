@@ -13,6 +13,7 @@
 
 #include "Guts/control.hpp"
 #include "driver/free_form_input.hpp"
+#include "driver/input_record.hpp"
 #include "driver/run.hpp"
 #include "tests/record_format.hpp"
 
@@ -27,17 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The cost bound: look at the record as the program will read it.
     {
-        int which = 0;
-        double values[6] = {};
+        lvlim::RunValues values;
         lvlim::ControlParms control;
-        const lvlim::InputItem items[] = {&which,      &values[0], &values[1],
-                                          &values[2],  &values[3], &values[4],
-                                          &values[5],  &control.MaximumIterations,
-                                          &control.BesselArgTop, &control.Tolerance,
-                                          &control.ResultTol};
         std::istringstream probe(input);
-        if (lvlim::read_free_form(probe, items) == lvlim::ReadStatus::ok &&
-            control.MaximumIterations > max_fuzz_iterations) {
+        const auto status = lvlim::read_free_form(probe, lvlim::record_items(values, control));
+        if (status == lvlim::ReadStatus::ok && control.MaximumIterations > max_fuzz_iterations) {
             return -1; // not worth the time: reject from the corpus
         }
     }

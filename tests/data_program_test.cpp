@@ -48,14 +48,7 @@ Outcome run_data(const std::vector<std::string>& arguments, const std::string& i
     return run_program(LVLIM_DATA_EXE, arguments, input);
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+using test::lines_of;
 
 // The "key: value" lines of lvlim-data's output, and their keys in order.
 struct Record {

@@ -74,6 +74,16 @@ inline Outcome run_process(const std::string& program, const std::vector<std::st
     return {read_file(out), read_file(err), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
 }
 
+// The lines of a text, without their line ends.
+inline std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 // The words of a command line written with blanks ("-a 0.9 --kind=upper").
 inline std::vector<std::string> words(const std::string& line) {
     std::vector<std::string> out;

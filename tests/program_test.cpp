@@ -31,14 +31,7 @@ Outcome run_program(const std::string& input, const std::string& arguments = "",
     return test::run_process(LVLIM_EXE, test::words(arguments), input, stdin_path);
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+using test::lines_of;
 
 // The value of a result line " key= value+".
 double value_of(const std::string& line, const std::string& key) {
