@@ -40,12 +40,10 @@ void twotail(const double& mu, const double& sigma, const double& nu, const doub
     const double f = static_cast<double>(n - 1);
     const double half_f = f * 0.5;
     const double lg = dlgama(half_f);
-    double a = alpha;
-    double sgn = 1.0;
-    if (lambda < 0.0) {
-        a = 1.0 - alpha;
-        sgn = -1.0;
-    }
+    // The coverage target is alpha whatever the sign of lambda: a negative lambda mirrors the
+    // limits about the estimate (sgn) but keeps their level.
+    const double a = alpha;
+    const double sgn = lambda < 0.0 ? -1.0 : 1.0;
     const double S = 2.0 * std::fabs(lambda) * std::sqrt(gammasquared) * sigma / std::sqrt(f + 1.0);
     const double half_s2 = S * S / 2.0;
     const double estimate = mu + lambda * (sigma * sigma);

@@ -180,12 +180,39 @@ TEST(TwoSidedLimit, WorkedExample) {
     EXPECT_LT(got.lower, 0.110);
     EXPECT_GT(got.upper, 1.073);
 
-    // (lambda, alpha) and (-lambda, 1 - alpha): the same standardized limits, mirrored data.
-    const TwoSided mirrored = run_twotail(0.0, 1.0, 20.0, 0.05, -0.5, 21.0);
+    // (lambda, alpha) and (-lambda, alpha): the same standardized limits, mirrored data.
+    const TwoSided mirrored = run_twotail(0.0, 1.0, 20.0, 0.95, -0.5, 21.0);
     EXPECT_EQ(mirrored.standard_lower, got.standard_lower);
     EXPECT_EQ(mirrored.standard_upper, got.standard_upper);
     EXPECT_NEAR(mirrored.lower, -got.lower, 1e-15);
     EXPECT_NEAR(mirrored.upper, -got.upper, 1e-15);
+}
+
+// A negative lambda mirrors the pair about the estimate and keeps its level: the standardized
+// limits of (lambda, alpha) and (-lambda, alpha) agree to the bit, the data-scale ones mirror.
+TEST(TwoSidedLimit, NegativeLambdaMirrorsAtTheSameLevel) {
+    const TwoSided worked = run_twotail(0.0, 1.0, 20.0, 0.95, -0.5, 21.0);
+    EXPECT_NEAR(worked.standard_lower, -2.1242, 0.00005);
+    EXPECT_NEAR(worked.standard_upper, 3.0457, 0.00005);
+    EXPECT_NEAR(worked.lower, -0.0250, 0.00005);
+    EXPECT_NEAR(worked.upper, -1.1810, 0.00005);
+    for (const double lambda : {0.05, 0.5, 2.0}) {
+        for (const double alpha : {0.5, 0.9, 0.95, 0.99}) {
+            for (const auto& [sigma, nu] : {std::pair{0.3, 4.0}, std::pair{1.2, 20.0},
+                                            std::pair{4.0, 150.5}}) {
+                SCOPED_TRACE(testing::Message() << "lambda " << lambda << " alpha " << alpha
+                                                << " sigma " << sigma << " nu " << nu);
+                const double mu = 1.7;
+                const TwoSided plus = run_twotail(mu, sigma, nu, alpha, lambda, nu + 1.0);
+                const TwoSided minus = run_twotail(mu, sigma, nu, alpha, -lambda, nu + 1.0);
+                EXPECT_EQ(minus.standard_lower, plus.standard_lower);
+                EXPECT_EQ(minus.standard_upper, plus.standard_upper);
+                const double tol = 1e-12 * (1.0 + std::fabs(plus.upper));
+                EXPECT_NEAR(minus.lower - mu, -(plus.lower - mu), tol);
+                EXPECT_NEAR(minus.upper - mu, -(plus.upper - mu), tol);
+            }
+        }
+    }
 }
 
 TEST(TwoSidedLimit, LimitsMeetBothConditionsOfTheReference) {
