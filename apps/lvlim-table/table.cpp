@@ -242,8 +242,13 @@ constexpr const char* usage =
 } // namespace
 
 std::string shortest(double value) {
-    char buffer[32];
-    const char* const end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    char buffer[64];
+    // Plain decimals for the magnitudes people type (100000, not 1e+05; 0.0001, not 1e-04).
+    const double magnitude = std::fabs(value);
+    const bool plain = magnitude >= 1e-5 && magnitude < 1e16;
+    const char* const end =
+        plain ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed).ptr
+              : std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
     return {static_cast<const char*>(buffer), end};
 }
 
