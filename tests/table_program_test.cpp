@@ -1,6 +1,8 @@
 // lvlim-table run as a process: its cells are what lvlim prints for the same inputs, the table
 // does not depend on the number of threads, it streams in bounded memory, and it stops cleanly.
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -366,6 +368,54 @@ TEST(TableProgram, InterruptLeavesThePrefixOfTheTable) {
         ASSERT_TRUE(whole.status == 0 || whole.status == 3) << whole.err;
         EXPECT_EQ(whole.out.substr(0, out.size()), out);
     }
+}
+
+TEST(TableProgram, ProgressLineOnATerminalIsClearedOnInterrupt) {
+    // Standard error on a terminal: the progress line appears after a second.
+    int terminal = -1;
+    int child_side = -1;
+    ASSERT_EQ(openpty(&terminal, &child_side, nullptr, nullptr, nullptr), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(terminal);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(child_side, STDERR_FILENO);
+        execl(LVLIM_TABLE_EXE, LVLIM_TABLE_EXE, "-s", "0.1:10:100", "-n", "2:1000:1000", "-j2",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(child_side);
+    std::string screen;
+    bool interrupted = false;
+    for (int round = 0; round < 1200; ++round) {
+        pollfd ready{terminal, POLLIN, 0};
+        if (poll(&ready, 1, 100) > 0) {
+            char buffer[4096];
+            const ssize_t got = read(terminal, buffer, sizeof buffer);
+            if (got <= 0) {
+                break; // the program has ended
+            }
+            screen.append(buffer, static_cast<std::size_t>(got));
+        }
+        if (!interrupted && screen.find(" left") != std::string::npos) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
+    }
+    const auto [status, kb] = finish(Child{pid, "", ""});
+    close(terminal);
+    ASSERT_TRUE(interrupted) << screen;
+    EXPECT_EQ(status, 130);
+    // "lvlim-table: [###...] 1234/100000 cells, 1234 cells/s, 1 min left", then blanks over it.
+    const auto line = screen.find("lvlim-table: [");
+    ASSERT_NE(line, std::string::npos) << screen;
+    EXPECT_NE(screen.find("/100000 cells, ", line), std::string::npos) << screen;
+    EXPECT_NE(screen.find(" cells/s, ", line), std::string::npos) << screen;
+    const auto last = screen.find_last_not_of(' ', screen.size() - 2);
+    ASSERT_NE(last, std::string::npos);
+    EXPECT_EQ(screen.back(), '\r') << "the line is cleared at the end";
+    EXPECT_EQ(screen[last], '\r') << screen.substr(line);
 }
 
 } // namespace

@@ -148,6 +148,7 @@ int main(int argc, char** argv) {
     }
 
     ProgressLine progress(isatty(STDERR_FILENO) != 0);
+    const bool rows_on_terminal = isatty(STDOUT_FILENO) != 0;
     bool write_failed = false;
     table::RunResult result;
     try {
@@ -162,6 +163,9 @@ int main(int argc, char** argv) {
                               << " sigma=" << table::shortest(cell.sigma)
                               << " nu=" << table::shortest(cell.nu) << ": " << line << '\n';
                 }
+            }
+            if (rows_on_terminal) {
+                progress.clear(); // the row must not land on the progress line
             }
             writer.cell(cell);
             // Rows reach a pipe or a file at least once a second.

@@ -138,27 +138,37 @@ int128 power_of_ten(int n) {
 // is written out in decimal far beyond double precision, with a last digit 1 standing for any
 // remainder so that the rounding of the text is the rounding of the exact value.
 double nearest_double(int128 numerator, int128 denominator, int exponent) {
-    std::string text = numerator < 0 ? "-" : "";
-    int128 n = numerator < 0 ? -numerator : numerator;
+    // Sign, at most 39 digits of the quotient, the point, 40 digits, the sticky 1, the exponent.
+    char text[128];
+    std::size_t size = 0;
+    if (numerator < 0) {
+        text[size++] = '-';
+    }
+    const int128 n = numerator < 0 ? -numerator : numerator;
     int128 quotient = n / denominator;
     int128 remainder = n % denominator;
-    std::string whole;
+    char whole[48];
+    std::size_t digits = 0;
     do {
-        whole.insert(whole.begin(), static_cast<char>('0' + static_cast<int>(quotient % 10)));
+        whole[digits++] = static_cast<char>('0' + static_cast<int>(quotient % 10));
         quotient /= 10;
     } while (quotient != 0);
-    text += whole + ".";
+    while (digits != 0) {
+        text[size++] = whole[--digits];
+    }
+    text[size++] = '.';
     for (int digit = 0; digit < 40 && remainder != 0; ++digit) {
         remainder *= 10;
-        text += static_cast<char>('0' + static_cast<int>(remainder / denominator));
+        text[size++] = static_cast<char>('0' + static_cast<int>(remainder / denominator));
         remainder %= denominator;
     }
     if (remainder != 0) {
-        text += '1';
+        text[size++] = '1';
     }
-    text += "e" + std::to_string(exponent);
+    text[size++] = 'e';
+    size = static_cast<std::size_t>(std::to_chars(text + size, text + sizeof text, exponent).ptr - text);
     double value = 0.0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    std::from_chars(text, text + size, value);
     return value;
 }
 
