@@ -1,5 +1,5 @@
 // lvlim-table: writes a table of standardized confidence limits over ranges of sigma and nu.
-// Exit status: 0 success; 1 standard output could not be written; 2 usage error, values out of
+// Exit status: 0 success; 1 output could not be written; 2 usage error, values out of
 // range or too many cells; 3 complete, but a cell's search failed; 128 + the signal (130 for
 // SIGINT, 143 for SIGTERM) when stopped, after writing the rows already complete.
 #include <unistd.h>
@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -57,7 +58,7 @@ bool flushed() {
 
 // "40 s", "12 min", "3.5 h", "9 days".
 std::string duration_text(double seconds) {
-    const auto rounded = [](double v) { return std::to_string(static_cast<long long>(v + 0.5)); };
+    const auto rounded = [](double v) { return std::to_string(std::llround(v)); };
     if (seconds < 120.0) {
         return rounded(seconds) + " s";
     }
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
     const unsigned threads =
         options.threads != 0 ? options.threads : std::max(1U, std::thread::hardware_concurrency());
     if (cells > table::announce_cells) {
-        const double rate = table::measure_rate(options, threads, 32 * threads, stop_requested);
+        const double rate = table::measure_rate(options, threads, std::size_t{32} * threads, stop_requested);
         if (!stop_requested) {
             std::cerr << "lvlim-table: " << cells << " cells; at about "
                       << static_cast<long long>(rate) << " cells per second on " << threads
@@ -185,9 +186,11 @@ int main(int argc, char** argv) {
                             });
         progress.clear();
     } catch (const std::exception& e) {
+        // Only output can fail here: the values were checked before.
         progress.clear();
         std::cerr << "lvlim-table: " << e.what() << '\n';
-        return exit_usage;
+        std::cout.flush();
+        return exit_write_error;
     }
     if (write_failed || !flushed()) {
         return exit_write_error;

@@ -693,9 +693,18 @@ RunResult run(const Options& options, unsigned threads, const std::atomic<bool>&
             lock.unlock();
             ++result.written;
             result.failed += cell.failed ? 1 : 0;
-            const bool more = on_cell(cell);
+            bool more = false;
+            std::string failure;
+            try {
+                more = on_cell(cell);
+            } catch (const std::exception& e) {
+                failure = e.what();
+            }
             tick(false);
             lock.lock();
+            if (!failure.empty() && error.empty()) {
+                error = failure;
+            }
             if (!more) {
                 return false;
             }
@@ -814,8 +823,8 @@ Writer::~Writer() {
 void Writer::put(Block& block, const std::string& text) {
     if (block.held == nullptr) {
         out_ << text;
-    } else {
-        std::fwrite(text.data(), 1, text.size(), block.held);
+    } else if (std::fwrite(text.data(), 1, text.size(), block.held) != text.size()) {
+        throw std::runtime_error("cannot write a temporary file of the text layout");
     }
 }
 
