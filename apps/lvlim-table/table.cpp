@@ -245,9 +245,9 @@ constexpr const char* usage =
     "cell's searches go to standard error with the cell. Rows are written as they complete.\n"
     "Tables of more than 1000000 cells announce their size and the time they will take.\n"
     "\n"
-    "Exit status: 0 success; 1 standard output could not be written; 2 usage error, values\n"
-    "out of range or too many cells; 3 the table is complete but a cell's search failed;\n"
-    "130 stopped by SIGINT, 143 by SIGTERM (the rows written are a prefix of the table).\n";
+    "Exit status: 0 success; 1 output could not be written; 2 usage error, values out of\n"
+    "range or too many cells; 3 the table is complete but a cell's search failed; 130\n"
+    "stopped by SIGINT, 143 by SIGTERM (the rows written are a prefix of the table).\n";
 
 } // namespace
 
