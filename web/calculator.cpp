@@ -276,6 +276,24 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
     if (sd.problem != nullptr) {
         out.errors.push_back({"log_sd", "log_sd " + quoted(log_sd) + " " + sd.problem});
     }
+    if (out.errors.empty()) {
+        const auto size = static_cast<std::size_t>(count.value);
+        if (size < min_measurements || size > max_measurements) {
+            out.errors.push_back({"n", "n = " + std::to_string(size) +
+                                           " is outside the supported range [" +
+                                           std::to_string(min_measurements) + ", " +
+                                           std::to_string(max_measurements) +
+                                           "] of measurements"});
+        }
+        // summary_from_logs sums a series in sd^2 / 2 that ends only for a moderate sd, and
+        // needs n >= 2: both are checked before it is called.
+        if (!(sd.value >= min_sigma && sd.value <= max_sigma)) {
+            out.errors.push_back({"log_sd", "log_sd = " + shortest(sd.value) +
+                                                " is outside the supported range [" +
+                                                shortest(min_sigma) + ", " +
+                                                shortest(max_sigma) + "]"});
+        }
+    }
     if (!out.errors.empty()) {
         if (levels.error) {
             out.errors.push_back({"confidence", *levels.error});
@@ -283,21 +301,6 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
         return out;
     }
     const auto size = static_cast<std::size_t>(count.value);
-    if (size < min_measurements || size > max_measurements) {
-        out.errors.push_back({"n", "n = " + std::to_string(size) +
-                                       " is outside the supported range [" +
-                                       std::to_string(min_measurements) + ", " +
-                                       std::to_string(max_measurements) + "] of measurements"});
-        return out;
-    }
-    // summary_from_logs sums a series in sd^2 / 2: keep it to the supported range, where it ends.
-    if (!(sd.value >= min_sigma && sd.value <= max_sigma)) {
-        out.errors.push_back({"log_sd", "log_sd = " + shortest(sd.value) +
-                                            " is outside the supported range [" +
-                                            shortest(min_sigma) + ", " + shortest(max_sigma) +
-                                            "]"});
-        return out;
-    }
     out.summary = summary_from_logs(size, mean.value, sd.value);
     compute_rows(out, *out.summary, kind, levels, "log_sd");
     return out;
