@@ -147,6 +147,16 @@ class PageTest(unittest.TestCase):
                 self.assertEqual(shown, f"{float(got['mean_upper']):#.6g}".rstrip("."))
                 if kind == "two-sided":
                     self.shot("measurements")
+                    # The same on a phone-sized screen: one column, nothing wider than it.
+                    d = self.driver
+                    d.set_window_size(390, 844)
+                    try:
+                        width = d.execute_script("return document.documentElement.scrollWidth")
+                        inner = d.execute_script("return window.innerWidth")
+                        self.assertLessEqual(width, inner)
+                        self.shot("measurements-phone")
+                    finally:
+                        d.set_window_size(1280, 1100)
                     # The link reproduces the result.
                     self.assertIn("data=3.2,5.1,12.7", self.driver.current_url)
 
