@@ -374,7 +374,7 @@
     const lines = text.replace(/^\uFEFF/, '').split(/\r?\n/);
     const first = lines.find((l) => l.trim() !== '' && !l.startsWith('#')) || '';
     const separator = first.includes('\t') ? '\t' : first.includes(',') ? ',' : first.includes(';') ? ';' : null;
-    const rows = lines.map((l) => (l.startsWith('#') ? null : splitLine(l, separator)));
+    const rows = lines.map((l) => (l.startsWith('#') || l.trim() === '' ? null : splitLine(l, separator)));
     const firstIndex = rows.findIndex((r) => r && r.length > 0);
     const header = firstIndex >= 0 && rows[firstIndex].some((c) => c !== '' && !isNumber(c));
     const width = Math.max(0, ...rows.map((r) => (r ? r.length : 0)));
@@ -388,11 +388,11 @@
       option.textContent = header && rows[firstIndex][c] ? `${c + 1}: ${rows[firstIndex][c]}` : `column ${c + 1}`;
       select.append(option);
     }
-    // The first column whose first values are numbers.
+    // The last column whose first values are all numbers (identifiers and dates come first).
     const body = rows.filter((r, i) => r && r.length > 0 && i !== fileRows.header).slice(0, 20);
     let pick = 0;
     for (let c = 0; c < width; ++c) {
-      if (body.length > 0 && body.every((r) => isNumber(r[c] || ''))) { pick = c; break; }
+      if (body.length > 0 && body.every((r) => isNumber(r[c] || ''))) pick = c;
     }
     select.value = String(pick);
     $('column-picker').hidden = width <= 1;

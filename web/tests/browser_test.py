@@ -4,8 +4,6 @@ Run by ctest (Browser.Page) after the WebAssembly build; serves the built folder
 static server on a free port and drives Debian's chromium through chromedriver.
 """
 import argparse
-import functools
-import http.server
 import json
 import math
 import os
@@ -13,45 +11,19 @@ import random
 import subprocess
 import sys
 import tempfile
-import threading
 import unittest
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
+
+from browser import start_browser, start_server
 
 ARGS = None
 # Generous: under a loaded machine the first WebAssembly compile takes a while.
 WAIT_SECONDS = 120
 
 FLOAT_FIELDS = ["log_mean", "log_sd", "mvue", "sample_mean", "plug_in", "mean_lower", "mean_upper"]
-
-
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-
-def start_server(site):
-    handler = functools.partial(QuietHandler, directory=site)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server
-
-
-def start_browser(profile):
-    options = webdriver.ChromeOptions()
-    options.binary_location = ARGS.chromium
-    for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                 "--no-first-run", "--disable-background-networking",
-                 "--disable-component-update", "--disable-sync",
-                 "--disable-dev-shm-usage", "--window-size=1280,1100",
-                 f"--user-data-dir={profile}"]:
-        options.add_argument(flag)
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    return webdriver.Chrome(service=Service(ARGS.chromedriver), options=options)
 
 
 def run(command):
@@ -68,7 +40,7 @@ class PageTest(unittest.TestCase):
         cls.server = start_server(ARGS.site)
         cls.base = f"http://127.0.0.1:{cls.server.server_address[1]}/index.html"
         cls.profile = tempfile.TemporaryDirectory()
-        cls.driver = start_browser(cls.profile.name)
+        cls.driver = start_browser(ARGS.chromium, ARGS.chromedriver, cls.profile.name)
         os.makedirs(ARGS.screenshots, exist_ok=True)
 
     @classmethod
@@ -159,6 +131,36 @@ class PageTest(unittest.TestCase):
                         d.set_window_size(1280, 1100)
                     # The link reproduces the result.
                     self.assertIn("data=3.2,5.1,12.7", self.driver.current_url)
+
+    def test_a_csv_column_and_the_json_download(self):
+        d = self.driver
+        folder = tempfile.mkdtemp(dir=ARGS.screenshots)
+        d.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": folder})
+        csv = os.path.join(folder, "wells.csv")
+        with open(csv, "w", encoding="utf-8") as f:
+            f.write('\ufeffid,"site, name",conc\r\n1,"a, b",1.2\r\n2,c,3.4\r\n3,d,5.6\r\n4,e,2.2\r\n')
+        self.open("?kind=upper&confidence=0.9,0.95")
+        d.find_element(By.ID, "file").send_keys(csv)
+        self.assertEqual(self.wait_state("state", ["done", "error"]), "done")
+        # The measurements column is picked, the identifiers and the quoted names left alone.
+        self.assertEqual(d.find_element(By.ID, "column").get_attribute("value"), "2")
+        self.assertEqual(self.fields()["n"], "4")
+        self.assertEqual(self.fields()["sample_mean"], str((1.2 + 3.4 + 5.6 + 2.2) / 4))
+
+        d.find_element(By.ID, "download-json").click()
+        path = os.path.join(folder, "lvlim-results.json")
+        WebDriverWait(d, WAIT_SECONDS).until(lambda _: os.path.exists(path))
+        with open(path, encoding="utf-8") as f:
+            rows = json.load(f)["results"]
+        self.assertEqual([r["confidence"] for r in rows], [0.9, 0.95])
+        self.assertEqual(list(rows[0]), ["n", "log_mean", "log_sd", "nu", "gammasquared",
+                                         "confidence", "kind", "mvue", "sample_mean", "plug_in",
+                                         "k_lower", "k_upper", "log_lower", "log_upper",
+                                         "mean_lower", "mean_upper", "status", "messages"])
+        shown = d.find_elements(By.CSS_SELECTOR, '[data-field="mean_upper"]')
+        self.assertEqual([r["mean_upper"] for r in rows], [float(e.get_attribute("data-value")) for e in shown])
+        self.assertIsNone(rows[0]["mean_lower"])
+        self.assertEqual(rows[0]["kind"], "upper")
 
     def test_summary_link_shows_the_programs_limits(self):
         self.open("?n=21&log_mean=3.1&log_sd=1.2&kind=two-sided&confidence=0.95")
