@@ -4,7 +4,6 @@
 // Each case is timed over enough calls to take about half a second; the median of five
 // repetitions is printed.
 'use strict';
-const fs = require('fs');
 const path = require('path');
 
 const site = path.resolve(process.argv[2] || 'build/wasm/site');
@@ -20,7 +19,7 @@ const cases = [
   ['twotail/worst', 1001, 10, 'two-sided'],
 ];
 
-createLvlim({ wasmBinary: fs.readFileSync(path.join(site, 'lvlim_web.wasm')) }).then((m) => {
+createLvlim().then((m) => {
   for (const [name, n, sigma, kind] of cases) {
     const once = () => m.tableCell(n, sigma, kind, 0.95);
     if (once().status !== 'ok') throw new Error(`${name}: the search failed`);

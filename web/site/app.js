@@ -26,8 +26,32 @@
 
   // ---- A Worker and its answers ----------------------------------------------------------
 
+  // Over HTTP the Worker runs worker.js. Opened from a folder (file://) the browser starts no
+  // Worker from a file: the engine's and the Worker's code are loaded into the page as scripts
+  // (the engine carries its WebAssembly inside) and the Worker is made from their source text.
+  const fromFolder = location.protocol === 'file:';
+  let workerSource = null;
+  const loaded = (src) => new Promise((resolve, reject) => {
+    const script = document.createElement('script');
+    script.src = src;
+    script.onload = resolve;
+    script.onerror = () => reject(new Error(`cannot load ${src}`));
+    document.head.append(script);
+  });
+  const ready = fromFolder
+    ? Promise.all([loaded('lvlim_web.js'), loaded('worker.js')]).then(() => {
+      /* global createLvlim, lvlimWorker */
+      const text = `var _scriptDir;\nvar createLvlim = ${createLvlim};\n${lvlimWorker}\nlvlimWorker();\n`;
+      workerSource = URL.createObjectURL(new Blob([text], { type: 'text/javascript' }));
+    })
+    : Promise.resolve();
+
+  function newWorker() {
+    return new Worker(fromFolder ? workerSource : 'worker.js');
+  }
+
   function makeEngine(onAnswer) {
-    const worker = new Worker('worker.js');
+    const worker = newWorker();
     worker.onmessage = (e) => onAnswer(e.data.id, e.data.answer);
     worker.onerror = (e) => { e.preventDefault(); showFailure(`The engine could not start: ${e.message || 'no WebAssembly?'}`); };
     return worker;
@@ -67,14 +91,15 @@
   let latest = 0;
   let lastAnswer = null;
   let timer = null;
-  const calculator = makeEngine((id, answer) => {
+  let calculator = null;
+  function onCalculatorAnswer(id, answer) {
     if (id !== latest) return; // an answer overtaken by newer input
     try {
       render(answer);
     } catch (error) {
       showFailure(`Unexpected failure: ${error}`);
     }
-  });
+  }
 
   const kind = () => document.querySelector('input[name="kind"]:checked').value;
 
@@ -85,7 +110,7 @@
 
   function compute() {
     updateUrl();
-    if (currentTab === 'table') return;
+    if (currentTab === 'table' || calculator === null) return;
     const job = { id: ++latest, kind: kind(), confidence: $('confidence').value };
     if (currentTab === 'data') {
       if ($('data').value.trim() === '') { clearResults('Enter measurements or summary statistics.'); return; }
@@ -489,6 +514,7 @@
       tableState('Nothing computed: see the message next to the field.', 'error');
       return;
     }
+    if (calculator === null) return; // the engine is still loading
     stopTable(null);
     const tableKind = $('table-kind').value;
     tableSetting = { ns, sigmas, confidence, kind: tableKind };
@@ -579,5 +605,8 @@
 
   // ---- Start ---------------------------------------------------------------------------------
 
-  selectTab(readUrl(), false);
+  ready.then(() => {
+    calculator = makeEngine(onCalculatorAnswer);
+    selectTab(readUrl(), false);
+  }, (error) => showFailure(`The engine could not be loaded: ${error.message}`));
 })();

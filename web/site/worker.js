@@ -1,8 +1,10 @@
 // The computations, away from the page's thread: the engine in WebAssembly, and the points the
 // pictures need. Every request gets exactly one answer with its id; nothing escapes uncaught.
+// The whole of it is one function, so that a page opened from a folder (file://), where
+// browsers start no Worker from a file, can build the Worker from its source text.
+function lvlimWorker() {
 'use strict';
 
-importScripts('lvlim_web.js');
 const engine = createLvlim();
 
 // The pictures draw at most this many points: order statistics evenly spread over the sample.
@@ -86,3 +88,10 @@ onmessage = async (event) => {
   }
   postMessage({ id: job.id, answer });
 };
+}
+
+// Started as a Worker from this file (over HTTP): load the engine and run.
+if (typeof importScripts === 'function' && typeof window === 'undefined') {
+  importScripts('lvlim_web.js');
+  lvlimWorker();
+}

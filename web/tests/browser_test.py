@@ -185,6 +185,13 @@ class PageTest(unittest.TestCase):
         self.assertEqual(label, "95% confidence interval of the mean, lower limit")
         self.shot("summary-statistics")
 
+        # The same from the folder itself, with no server: file:// URLs.
+        page = "file://" + os.path.abspath(os.path.join(ARGS.site, "index.html"))
+        self.driver.get(page + "?n=21&log_mean=3.1&log_sd=1.2&kind=two-sided&confidence=0.95")
+        self.assertEqual(self.wait_state("state", ["done", "error"]), "done")
+        self.assertEqual(self.fields(), got)
+        self.open("?n=21&log_mean=3.1&log_sd=1.2&kind=two-sided&confidence=0.95")
+
         # The tabs answer the keyboard.
         tab = self.driver.find_element(By.ID, "tab-summary")
         tab.send_keys(Keys.ARROW_RIGHT)
