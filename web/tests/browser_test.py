@@ -282,6 +282,21 @@ class PageTest(unittest.TestCase):
             # lvlim-table prints 9 significant digits of the same double.
             self.assertEqual(nine_digits(float(k)), expected[key], f"cell {key}")
 
+        # A large two-sided table stops when asked, keeping the cells it has.
+        box = d.find_element(By.ID, "table-n")
+        box.clear()
+        box.send_keys("3:1001:100:log")
+        d.find_element(By.ID, "table-kind").send_keys("two-sided")
+        d.find_element(By.ID, "table-start").click()
+        WebDriverWait(d, WAIT_SECONDS, poll_frequency=0.01).until(
+            lambda _: int(d.find_element(By.ID, "table-progress").get_attribute("value")) > 0)
+        d.find_element(By.ID, "table-stop").click()
+        self.assertEqual(self.wait_state("table-state", ["stopped"]), "stopped")
+        done_cells = int(d.find_element(By.ID, "table-progress").get_attribute("value"))
+        self.assertLess(done_cells, 1000)
+        filled = d.find_elements(By.CSS_SELECTOR, '#table-out [data-field="k_lower"]')
+        self.assertEqual(len(filled), done_cells)
+
 
 def main():
     global ARGS
