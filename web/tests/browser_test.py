@@ -226,7 +226,7 @@ class PageTest(unittest.TestCase):
         rng = random.Random(7)
         values = [f"{math.exp(rng.gauss(1.0, 0.8)):.6g}" for _ in range(100001)]
         # The page's thread counts its timer ticks while the Worker computes: a computation on
-        # that thread would let none run between the start and the answer.
+        # that thread would let none run between the start and the answer ...
         ticks = self.driver.execute_async_script("""
             const done = arguments[arguments.length - 1];
             const state = document.getElementById('state');
@@ -243,7 +243,12 @@ class PageTest(unittest.TestCase):
             tick();
         """, "\n".join(values))
         self.assertEqual(ticks["state"], "done")
-        self.assertGreater(ticks["busyTicks"], 1)
+        self.assertGreaterEqual(ticks["busyTicks"], 1)
+        # ... and the engine is not in the page at all: only the Worker loaded it.
+        scripts = self.driver.execute_script(
+            "return performance.getEntriesByType('resource').map(e => e.name)")
+        self.assertTrue(any(s.endswith("/worker.js") for s in scripts), scripts)
+        self.assertFalse(any(s.endswith("/lvlim_web.js") for s in scripts), scripts)
         self.assertEqual(int(self.fields()["n"]), 100001)
         self.assertTrue(math.isfinite(float(self.fields()["mean_upper"])))
         self.shot("large-paste")
