@@ -246,17 +246,20 @@ Outcome from_measurements(std::string_view text, const std::string& kind,
         }
         return out;
     }
-    try {
-        out.summary = summarise(data.values);
-    } catch (const std::exception& e) {
-        out.errors.push_back({"data", std::to_string(data.values.size()) +
-                                          " measurements; at least " +
-                                          std::to_string(min_measurements) + " are needed"});
+    const std::size_t n = data.values.size();
+    if (n < min_measurements || n > max_measurements) {
+        out.errors.push_back(
+            {"data", n < min_measurements
+                         ? std::to_string(n) + " measurements; at least " +
+                               std::to_string(min_measurements) + " are needed"
+                         : std::to_string(n) + " measurements; at most " +
+                               std::to_string(max_measurements) + " can be used"});
         if (levels.error) {
             out.errors.push_back({"confidence", *levels.error});
         }
         return out;
     }
+    out.summary = summarise(data.values);
     out.values = std::move(data.values);
     compute_rows(out, *out.summary, kind, levels, "data");
     return out;

@@ -74,6 +74,19 @@ TEST(CalculatorReader, ConfidenceLists) {
     EXPECT_TRUE(lvlim::web::read_confidences(" ").error);
 }
 
+TEST(CalculatorReader, NumberOfMeasurements) {
+    EXPECT_EQ(lvlim::web::from_measurements("1 2", "upper", "0.95").errors.at(0).message,
+              "2 measurements; at least 3 are needed");
+    std::string text;
+    for (int i = 0; i < 100002; ++i) {
+        text += i % 2 == 0 ? "1 " : "2 ";
+    }
+    EXPECT_EQ(lvlim::web::from_measurements(text, "upper", "0.95").errors.at(0).message,
+              "100002 measurements; at most 100001 can be used");
+    text.resize(text.size() - 2);
+    EXPECT_TRUE(lvlim::web::from_measurements(text, "upper", "0.95").errors.empty());
+}
+
 // Summary statistics out of range are refused before any series is summed (a log standard
 // deviation of 1e300, or n = 0, would never end it).
 TEST(CalculatorReader, SummaryStatisticsOutOfRange) {
