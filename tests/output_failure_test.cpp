@@ -42,6 +42,7 @@ class OutputFailure : public testing::TestWithParam<ProgramRun> {};
 
 TEST_P(OutputFailure, IsReportedWithStatusOne) {
     const ProgramRun& run = GetParam();
+    SCOPED_TRACE(run.what);
     if (!std::filesystem::exists("/dev/full")) {
         GTEST_SKIP() << "/dev/full is missing";
     }
