@@ -190,9 +190,7 @@ Limits limits(const Setting& setting, Kind kind, double confidence, const Contro
                 out.lower = lower;
                 out.upper = upper;
             }
-            failed = !LimitCondition(s, kind, confidence, 1).confirms(out.k_lower) ||
-                     !LimitCondition(s, kind, confidence, 2).confirms(out.k_upper) ||
-                     !std::isfinite(lower) || !std::isfinite(upper);
+            failed = !std::isfinite(lower) || !std::isfinite(upper);
         } else {
             const int which = kind == Kind::upper ? 1 : 2;
             double k = 0.0;
@@ -201,10 +199,7 @@ Limits limits(const Setting& setting, Kind kind, double confidence, const Contro
             onetail(which, s.mu, s.sigma, s.nu, confidence, s.lambda, s.gammasquared,
                     c.bessel_arg_top, c.tolerance, c.result_tol, c.max_iterations, k, limit, time,
                     count);
-            // The secant search stops on exact stagnation, on a small residual, or when the
-            // iterations run out, often in the rounding noise of the root: the condition itself
-            // tells whether it converged.
-            failed = !LimitCondition(s, kind, confidence, 0).confirms(k) || !std::isfinite(limit);
+            failed = !std::isfinite(limit);
             if (kind == Kind::upper) {
                 out.k_upper = k;
                 out.upper = limit;
@@ -216,6 +211,17 @@ Limits limits(const Setting& setting, Kind kind, double confidence, const Contro
             }
         }
         out.messages = call.lines();
+        // Whether each limit solves its condition; after the messages are taken, for the
+        // confirming evaluations may report too. (The one-sided secant search stops on exact
+        // stagnation, on a small residual, or when the iterations run out, often in the rounding
+        // noise of the root; the two-sided searches may report a failure next to a good limit.)
+        if (kind == Kind::two_sided) {
+            failed = failed || !LimitCondition(s, kind, confidence, 1).confirms(out.k_lower) ||
+                     !LimitCondition(s, kind, confidence, 2).confirms(out.k_upper);
+        } else {
+            const double k = kind == Kind::upper ? out.k_upper : out.k_lower;
+            failed = failed || !LimitCondition(s, kind, confidence, 0).confirms(k);
+        }
     }
     out.status = failed ? Status::search_failed : Status::ok;
     return out;
