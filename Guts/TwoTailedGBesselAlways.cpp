@@ -78,7 +78,8 @@ double twotailedgbesselalways(const double& theta, const double& a, const int& w
         }
         const double M0 = newf(tmax(f, w), f, w, m, lg, zero, one);
         const double v = (f - 1.0) * 0.5;
-        const bool closed_form = !((c / v <= small_ratio && f > large_f) || c > BesselArgTop || M0 == 0.0);
+        const bool closed_form =
+            !((c / v <= small_ratio && f > large_f) || c > BesselArgTop || M0 == 0.0);
         // Beyond about 1100 degrees of freedom exp(-c) I_v(c) can underflow, or fail, for
         // arguments the closed form would otherwise take: the quadrature stands in for it.
         const double bessel = closed_form ? besseli(c, v, 2) : 0.0;

@@ -103,11 +103,11 @@ class LimitCondition {
 public:
     LimitCondition(const Setting& s, Kind kind, double confidence, int which)
         : kind_(kind), which_(which), a_(confidence) {
+        f_ = static_cast<double>(static_cast<int>(s.nu + 1.0) - 1);
         if (kind == Kind::two_sided) {
-            f_ = static_cast<double>(static_cast<int>(s.nu + 1.0) - 1);
-            S_ = 2.0 * std::fabs(s.lambda) * std::sqrt(s.gammasquared) * s.sigma / std::sqrt(f_ + 1.0);
+            S_ = 2.0 * std::fabs(s.lambda) * std::sqrt(s.gammasquared) * s.sigma /
+                 std::sqrt(f_ + 1.0);
         } else {
-            f_ = static_cast<double>(static_cast<int>(s.nu + 1.0) - 1);
             S_ = (2.0 * std::fabs(s.lambda)) * std::sqrt(s.gammasquared) * s.sigma /
                  std::sqrt(s.nu + 1.0);
             double p = kind == Kind::upper ? confidence : 1.0 - confidence;

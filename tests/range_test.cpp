@@ -53,9 +53,8 @@ long double simpson_in_t(const test::PeakKernel& K, long double u1, long double 
     for (int i = 0; i <= intervals; ++i) {
         const long double t = a + h * i;
         const long double one_minus = (1 - t) * (1 + t);
-        long double value = one_minus <= 0 ? 0
-                                           : std::exp((K.f / 2 - 1) * std::log(one_minus) -
-                                                      K.c * t - K.peak);
+        long double value =
+            one_minus <= 0 ? 0 : std::exp((K.f / 2 - 1) * std::log(one_minus) - K.c * t - K.peak);
         if (power == 1) {
             value *= t;
         }
@@ -77,8 +76,8 @@ TEST(RangeReference, AgreesWithASecondRuleAtTheCorners) {
                     const long double whole2 = simpson_in_t(p.kernel, 0, ld_pi, power);
                     const long double part2 = simpson_in_t(p.kernel, 0, p.ur, power);
                     EXPECT_NEAR(static_cast<double>(whole / whole2), 1.0, 1e-11) << power;
-                    EXPECT_NEAR(static_cast<double>(part / whole), static_cast<double>(part2 / whole2),
-                                1e-11)
+                    EXPECT_NEAR(static_cast<double>(part / whole),
+                                static_cast<double>(part2 / whole2), 1e-11)
                         << power;
                 }
             }
@@ -125,8 +124,9 @@ TEST(RangeReference, ReproducesIndependentHighPrecisionLimits) {
         double q; // the tail probability at the limit: 1 - alpha upper, alpha lower
         double k;
     };
-    for (const Case c : {Case{0.01, 20.0, 0.05, 1.68653050168}, Case{1.0, 5000.0, 0.05, 2.03785931652},
-                         Case{10.0, 5000.0, 0.95, -11.4531362203}}) {
+    for (const Case c :
+         {Case{0.01, 20.0, 0.05, 1.68653050168}, Case{1.0, 5000.0, 0.05, 2.03785931652},
+          Case{10.0, 5000.0, 0.95, -11.4531362203}}) {
         SCOPED_TRACE(c.sigma);
         EXPECT_NEAR(peak_one_sided_limit(c.q, c.nu, c.sigma, 0.0), c.k, 1e-11 * std::fabs(c.k));
     }
@@ -163,10 +163,8 @@ Outcome check(const Point& p, double tolerance) {
             relative_error(got.k_lower, peak_one_sided_limit(p.alpha, f, p.sigma, got.k_lower));
     } else {
         out.error = std::max(
-            relative_error(got.k_lower,
-                           peak_two_sided_limit(p.alpha, 1, f, p.sigma, got.k_lower)),
-            relative_error(got.k_upper,
-                           peak_two_sided_limit(p.alpha, 2, f, p.sigma, got.k_upper)));
+            relative_error(got.k_lower, peak_two_sided_limit(p.alpha, 1, f, p.sigma, got.k_lower)),
+            relative_error(got.k_upper, peak_two_sided_limit(p.alpha, 2, f, p.sigma, got.k_upper)));
     }
     if (std::isnan(out.error)) {
         out.error = 1.0;
@@ -264,7 +262,8 @@ TEST(Range, StatusOfSearchesThatRanOutOrFailed) {
     EXPECT_EQ(cycling.status, Status::ok);
     EXPECT_LE(relative_error(cycling.k_upper, peak_one_sided_limit(0.01, 2.0, 0.01, 5.86)), 1e-12);
     // The bisection fallback fails at an alpha this close to 1: marked.
-    const Limits extreme = limits(lognormal_setting(0.0, 1.2, 20), Kind::two_sided, 0.9999999999999);
+    const Limits extreme =
+        limits(lognormal_setting(0.0, 1.2, 20), Kind::two_sided, 0.9999999999999);
     EXPECT_EQ(extreme.status, Status::search_failed);
     // Too few iterations to get anywhere.
     Controls few;

@@ -166,7 +166,8 @@ struct GaussLegendre20 {
                 }
                 derivative = size * (z * p1 - p0) / (z * z - 1);
                 const long double next = z - p1 / derivative;
-                const bool done = std::fabs(next - z) <= 4 * std::numeric_limits<long double>::epsilon();
+                const bool done =
+                    std::fabs(next - z) <= 4 * std::numeric_limits<long double>::epsilon();
                 z = next;
                 if (done) {
                     break;
@@ -302,7 +303,8 @@ inline long double peak_two_sided(long double k, long double a, int which, long 
         }
         const long double slope = (which == 1 ? -1 : 1) * std::exp(K.log_g(v));
         const long double newton = slope != 0 ? v - e / slope : v;
-        v = newton > lo && newton < hi && std::fabs(newton - v) < (hi - lo) ? newton : (lo + hi) / 2;
+        const bool inside = newton > lo && newton < hi && std::fabs(newton - v) < (hi - lo);
+        v = inside ? newton : (lo + hi) / 2;
     }
     const long double u1 = which == 1 ? v : p.ur;
     const long double u2 = which == 1 ? p.ur : v;
