@@ -224,6 +224,12 @@ Limits limits(const Setting& setting, Kind kind, double confidence, const Contro
         }
     }
     out.status = failed ? Status::search_failed : Status::ok;
+    if (failed && c.refine && c.tolerance > precise_tolerance) {
+        Controls precise = c;
+        precise.tolerance = precise_tolerance;
+        precise.refine = false;
+        return limits(setting, kind, confidence, precise);
+    }
     return out;
 }
 

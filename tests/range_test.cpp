@@ -6,7 +6,8 @@
 //  - default controls: every limit whose status is ok is within 1e-6 of the reference, and
 //    every limit marked search_failed is further than that (it is the limit the tolerance cannot
 //    pin down: a two-sided limit at a large sigma, or a one-sided one far in the tail);
-//  - Tolerance 1e-12: every limit is ok; one-sided limits are within 5e-8, two-sided within 1e-6.
+//  - precise_tolerance (1e-12): every limit is ok; one-sided limits are within 5e-8, two-sided
+//    within 1e-6; Controls::refine gets there from the default tolerance.
 // LVLIM_RANGE_GRID=full widens the status check to about three thousand settings with alpha
 // from 0.5 to 0.999 (`ctest --preset sweep`, label slow).
 #include <algorithm>
@@ -29,8 +30,6 @@ using test::peak_tail;
 using test::peak_two_sided;
 using test::peak_two_sided_limit;
 using test::tail_point;
-
-constexpr double precise = 1e-12;
 
 // The relative error in k, the way the range is verified.
 double relative_error(double k, double reference) {
@@ -148,9 +147,7 @@ struct Outcome {
 
 // The limits of a lognormal setting through the public API, with the error of each against the
 // reference, solved from the API's value.
-Outcome check(const Point& p, double tolerance) {
-    Controls controls;
-    controls.tolerance = tolerance;
+Outcome check(const Point& p, const Controls& controls) {
     const Limits got = limits(lognormal_setting(0.0, p.sigma, p.n), p.kind, p.alpha, controls);
     const double f = static_cast<double>(p.n - 1);
     Outcome out;
@@ -208,12 +205,20 @@ const std::vector<double> corner_sigmas{0.001, 0.01, 0.1, 1.0, 3.0, 10.0};
 TEST(Range, DefaultControlsLimitsOkWhereAccurateFailedWhereNot) {
     int failed = 0;
     for (const Point& p : grid(corner_ns, corner_sigmas, {0.9, 0.95, 0.99})) {
-        const Outcome o = check(p, Controls{}.tolerance);
+        const Outcome o = check(p, Controls{});
         expect_honest_status(p, o);
         failed += o.status == Status::ok ? 0 : 1;
         // One-sided limits are well conditioned here: the default tolerance suffices.
         if (p.kind != Kind::two_sided) {
             EXPECT_EQ(o.status, Status::ok) << describe(p);
+        }
+        // Refining searches again at the precise tolerance, where the first did not confirm.
+        if (o.status != Status::ok) {
+            Controls refine;
+            refine.refine = true;
+            const Outcome refined = check(p, refine);
+            EXPECT_EQ(refined.status, Status::ok) << describe(p);
+            EXPECT_LE(refined.error, 1e-6) << describe(p);
         }
     }
     std::printf("default controls: %d of 324 settings marked search failed\n", failed);
@@ -221,7 +226,9 @@ TEST(Range, DefaultControlsLimitsOkWhereAccurateFailedWhereNot) {
 
 TEST(Range, PreciseToleranceLimitsAreAccurateEverywhere) {
     for (const Point& p : grid(corner_ns, corner_sigmas, {0.9, 0.95, 0.99})) {
-        const Outcome o = check(p, precise);
+        Controls controls;
+        controls.tolerance = precise_tolerance;
+        const Outcome o = check(p, controls);
         EXPECT_EQ(o.status, Status::ok) << describe(p);
         EXPECT_LE(o.error, p.kind == Kind::two_sided ? 1e-6 : 5e-8) << describe(p);
     }
@@ -230,7 +237,7 @@ TEST(Range, PreciseToleranceLimitsAreAccurateEverywhere) {
 TEST(Range, ReproducesTheHighPrecisionLimitsAtAPreciseTolerance) {
     // At the default tolerance the three differ from these by 1e-11, 1.3e-10 and 1.1e-7.
     Controls controls;
-    controls.tolerance = precise;
+    controls.tolerance = precise_tolerance;
     const Limits a = limits(lognormal_setting(0.0, 0.01, 21), Kind::upper, 0.95, controls);
     const Limits b = limits(lognormal_setting(0.0, 1.0, 5001), Kind::upper, 0.95, controls);
     const Limits c = limits(lognormal_setting(0.0, 10.0, 5001), Kind::lower, 0.95, controls);
@@ -246,7 +253,7 @@ TEST(Range, ManyDegreesOfFreedomAtModerateSpreadsUseTheQuadrature) {
         for (const std::size_t n : {1500U, 3000U, 30000U}) {
             for (const Kind kind : {Kind::lower, Kind::two_sided}) {
                 const Point p{n, sigma, 0.95, kind};
-                const Outcome o = check(p, Controls{}.tolerance);
+                const Outcome o = check(p, Controls{});
                 EXPECT_EQ(o.status, Status::ok) << describe(p);
                 EXPECT_LE(o.error, 1e-6) << describe(p);
             }
@@ -284,7 +291,7 @@ TEST(Range, StatusIsHonestAcrossTheRange) {
              : grid({4, 21, 400, 30000}, {0.003, 0.3, 1.5, 7.5}, {0.5, 0.8, 0.999});
     int failed = 0;
     for (const Point& p : points) {
-        const Outcome o = check(p, Controls{}.tolerance);
+        const Outcome o = check(p, Controls{});
         expect_honest_status(p, o);
         failed += o.status == Status::ok ? 0 : 1;
     }
