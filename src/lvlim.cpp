@@ -270,34 +270,55 @@ Summary summarise(std::span<const double> measurements) {
 }
 
 double psi(std::size_t n, double t) {
-    // The terms in logarithms: term_1 = (n-1) t / n, and
-    // term_(j+1) / term_j = (n-1)^2 t / (n (n + 2j - 1) (j + 1)).
-    // The ratio falls below 1/2 for good once j is past about t, so the sum ends.
+    if (n < 2 || !(t >= 0.0) || std::isinf(t)) {
+        throw std::invalid_argument("psi_n(t) needs n >= 2 and a finite t >= 0 (n = " +
+                                    std::to_string(n) + ", t = " + shortest(t) + ")");
+    }
     if (t == 0.0) {
         return 1.0;
     }
+    // The terms in logarithms: term_0 = 1, term_1 = (n-1) t / n, and
+    // term_(j+1) / term_j = (n-1)^2 t / (n (n + 2j - 1) (j + 1)),
+    // summed relative to the largest term so far. The ratio falls below 1 once j is past about
+    // sqrt(t); every term up to there exceeds its predecessor, so a peak beyond max_terms means
+    // a sum far beyond the doubles.
+    constexpr double max_terms = 1.0e6;
     const double m = static_cast<double>(n);
     const double log_ratio_base = 2.0 * std::log(m - 1.0) + std::log(t) - std::log(m);
-    std::vector<double> logs{0.0, std::log(m - 1.0) + std::log(t) - std::log(m)};
-    double peak = std::max(logs[0], logs[1]);
+    double term = std::log(m - 1.0) + std::log(t) - std::log(m);
+    double peak = std::max(0.0, term);
+    double sum = std::exp(0.0 - peak) + std::exp(term - peak);
     for (double j = 1.0;; j += 1.0) {
-        const double next =
-            logs.back() + log_ratio_base - std::log(m + 2.0 * j - 1.0) - std::log(j + 1.0);
-        logs.push_back(next);
-        peak = std::max(peak, next);
-        const bool falling = next < logs[logs.size() - 2];
-        if (falling && next < peak - 40.0) {
+        if (j > max_terms) {
+            return std::numeric_limits<double>::infinity();
+        }
+        const double next = term + log_ratio_base - std::log(m + 2.0 * j - 1.0) - std::log(j + 1.0);
+        const bool falling = next < term;
+        term = next;
+        if (term > peak) {
+            sum = sum * std::exp(peak - term) + 1.0;
+            peak = term;
+        } else {
+            sum += std::exp(term - peak);
+        }
+        if (falling && term < peak - 40.0) {
             break;
         }
-    }
-    double sum = 0.0;
-    for (const double l : logs) {
-        sum += std::exp(l - peak);
     }
     return std::exp(peak) * sum;
 }
 
 Summary summary_from_logs(std::size_t n, double log_mean, double log_sd) {
+    if (n < 2) {
+        throw std::invalid_argument("n = " + std::to_string(n) +
+                                    " is too small: a summary needs at least 2 measurements");
+    }
+    if (!std::isfinite(log_mean)) {
+        refuse("log_mean", log_mean, "the finite numbers");
+    }
+    if (!(std::isfinite(log_sd) && log_sd >= 0.0)) {
+        refuse("log_sd", log_sd, "the finite numbers at or above 0");
+    }
     Summary out;
     out.n = n;
     out.log_mean = log_mean;
