@@ -36,6 +36,10 @@ const std::vector<ProgramRun> runs = {
     {"lvlim, engine messages and a record", "lvlim", LVLIM_EXE, "", "3 0.95 0.5 1 20 0 21 2 /\n"},
     {"lvlim, a read error", "lvlim", LVLIM_EXE, "", "1 0.95 x /\n"},
     {"lvlim, a validation error", "lvlim", LVLIM_EXE, "", "1 1.5 0.5 1.2 20 3.1 21 /\n"},
+    {"lvlim-table, a table", "lvlim-table", LVLIM_TABLE_EXE, "-s 0.5,1 -n 5,20 -j1", ""},
+    {"lvlim-table, a text table", "lvlim-table", LVLIM_TABLE_EXE, "-s 1 -n 20 --format=text", ""},
+    {"lvlim-table --help", "lvlim-table", LVLIM_TABLE_EXE, "--help", ""},
+    {"lvlim-table --version", "lvlim-table", LVLIM_TABLE_EXE, "--version", ""},
 };
 
 class OutputFailure : public testing::TestWithParam<ProgramRun> {};
