@@ -206,14 +206,23 @@ class LognormalMean:
     def __repr__(self) -> str:
         level = f"{100 * self.confidence:g}%"
         if self.kind == "two-sided":
-            what = f"{level} limits {_short(self.mean_lower)} to {_short(self.mean_upper)}"
-        elif self.kind == "upper":
-            what = f"{level} upper limit {_short(self.mean_upper)}"
+            ends = (self.mean_lower, self.mean_upper, self.log_lower, self.log_upper,
+                    self.k_lower, self.k_upper)
+            what = "{} limits of the mean: {} to {}".format(level, *map(_short, ends[:2]))
+            scale = "log-scale limits {} to {}, standardized {} to {}".format(
+                *map(_short, ends[2:]))
         else:
-            what = f"{level} lower limit {_short(self.mean_lower)}"
-        fields = ", ".join(f"{name}={_short(getattr(self, name))}" for name in self.FIELDS[:-1])
-        return (f"<LognormalMean of {self.n} measurements: mean {_short(self.mvue)} (MVUE), "
-                f"{what}; {fields}>")
+            side = self.kind
+            what = f"{level} {side} limit of the mean: {_short(getattr(self, 'mean_' + side))}"
+            scale = (f"log-scale limit {_short(getattr(self, 'log_' + side))}, "
+                     f"standardized {_short(getattr(self, 'k_' + side))}")
+        return (f"LognormalMean(n={self.n}, kind={self.kind!r}, confidence={self.confidence!r}, "
+                f"status={self.status!r})\n"
+                f"  estimates of the mean: MVUE {_short(self.mvue)}, sample mean "
+                f"{_short(self.sample_mean)}, plug-in {_short(self.plug_in)}\n"
+                f"  {what}\n"
+                f"  logs: mean {_short(self.log_mean)}, sd {_short(self.log_sd)} "
+                f"(nu {_short(self.nu)}, gammasquared {_short(self.gammasquared)}); {scale}")
 
 
 def lognormal_mean(x, *, confidence=0.95, kind="two-sided"):

@@ -234,7 +234,9 @@ def test_lognormal_mean_is_lvlim_datas(lvlim_data_exe, concentrations, kind):
             assert math.isnan(getattr(r, "mean_" + side))
     assert r.status == "ok" and r.messages == []
     text = repr(r)
-    assert f"of {len(x)} measurements" in text and "mvue=" in text
+    assert text.startswith(f"LognormalMean(n={len(x)}, kind='{kind}', confidence=0.9")
+    bound = r.mean_lower if kind == "lower" else r.mean_upper
+    assert f"MVUE {r.mvue:.6g}" in text and f"{bound:.6g}" in text
 
 
 def test_lognormal_mean_fields_are_lvlim_datas_json_row(lvlim_data_exe, concentrations):
@@ -265,3 +267,16 @@ def test_lognormal_mean_fields_are_lvlim_datas_json_row(lvlim_data_exe, concentr
 def test_docstrings_everywhere():
     for item in (lvlim, lvlim.limits, lvlim.lognormal_mean, lvlim.Limits, lvlim.LognormalMean):
         assert item.__doc__ and len(item.__doc__) > 40, item
+
+
+def test_the_examples_run(concentrations):
+    """The docstrings' examples and the README's worked example, as doctests."""
+    import doctest
+    failures, _ = doctest.testmod(lvlim, optionflags=doctest.NORMALIZE_WHITESPACE)
+    assert failures == 0
+    readme = (concentrations.parents[1] / "README.md").read_text()
+    block = readme.split("## Use from Python", 1)[1].split("```python\n", 1)[1].split("```")[0]
+    test = doctest.DocTestParser().get_doctest(block, {}, "README", "README.md", 0)
+    runner = doctest.DocTestRunner(optionflags=doctest.NORMALIZE_WHITESPACE)
+    runner.run(test)
+    assert runner.failures == 0
