@@ -16,21 +16,31 @@ test_that("elnorm_exact_ci gives lvlim-data's limits on the shipped example", {
         level <- case[[2]]
         what <- paste(type, level)
         r <- elnorm_exact_ci(x, conf.level = level, ci.type = type)
-        p <- run_lvlim_data(c(paste0("--", type), paste0("--confidence=", level),
-                              concentrations))
-        expect_identical(r$parameter[["n"]], as.numeric(p[["n"]]))
-        expect_equal(r$log.mean, as.numeric(p[["mu-hat"]]), tolerance = 1e-14, label = what)
-        expect_equal(r$log.sd, as.numeric(p[["sigma-hat"]]), tolerance = 1e-14, label = what)
+        p <- run_lvlim_data(concentrations, type, level)
+        expect_identical(r$parameter[["n"]], as.numeric(p$n))
         for (side in c("lower", "upper")) {
-            if (type == "two-sided" || type == side) {
-                expect_printed(r$log.limits[[side]], as.numeric(p[[paste0("log-", side)]]),
-                               paste(what, side))
-                # lvlim-data takes the exponential of the log limit as printed, to nine
-                # digits; the package of the full double.
-                expect_equal(r$conf.int[[match(side, c("lower", "upper"))]],
-                             as.numeric(p[[paste0("mean-", side)]]), tolerance = 1e-8,
+            if (type != "two-sided" && type != side) next
+            log_limit <- p[[paste0("log_", side)]]
+            mean_limit <- r$conf.int[[match(side, c("lower", "upper"))]]
+            if (p$full_precision) {
+                expect_identical(r$log.limits[[side]], log_limit, label = paste(what, side))
+                expect_identical(mean_limit, p[[paste0("mean_", side)]],
+                                 label = paste(what, side))
+            } else {
+                # The text output's mean limits are the exponentials of the log limits as
+                # printed, to nine digits.
+                expect_printed(r$log.limits[[side]], log_limit, paste(what, side))
+                expect_equal(mean_limit, p[[paste0("mean_", side)]], tolerance = 1e-8,
                              label = paste(what, side))
             }
+        }
+        if (p$full_precision) {
+            expect_identical(c(r$log.mean, r$log.sd, r$estimate[[1]]),
+                             c(p$log_mean, p$log_sd, p$mvue), label = what)
+            expect_identical(r$status, p$status)
+        } else {
+            expect_equal(c(r$log.mean, r$log.sd), c(p$log_mean, p$log_sd), tolerance = 1e-14,
+                         label = what)
         }
         expect_identical(attr(r$conf.int, "conf.level"), level)
     }
