@@ -35,7 +35,7 @@ warn_failed <- function(status, messages, call) {
         "the search did not converge for ", length(failed), " of ", length(status),
         if (length(status) > 1L) paste0(" rows (rows ", paste(shown, collapse = ", "), ")")
         else " row",
-        ": the limits it reports are not to be trusted (status \"search failed\")",
+        ": their limits are not to be trusted (status \"search failed\")",
         if (length(reported)) paste0("; the engine reported: ", reported[length(reported)])
         else ""
     ), call))
