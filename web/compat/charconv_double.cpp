@@ -80,6 +80,23 @@ to_chars_result to_chars(char* first, char* last, double value) {
     return copy_out(first, last, sign + (fixed.size() <= sci.size() ? fixed : sci));
 }
 
+to_chars_result to_chars(char* first, char* last, double value, chars_format fmt) {
+    if (fmt == chars_format::general || !isfinite(value)) {
+        return to_chars(first, last, value);
+    }
+    // The fewest digits after the point (fixed) or after the first digit (scientific) that
+    // read back as the value; a double needs at most 1074 of them.
+    const char* format = fmt == chars_format::fixed ? "%.*f" : "%.*e";
+    string text;
+    for (int precision = 0; precision <= 1074; ++precision) {
+        text = printed(format, precision, value);
+        if (strtod(text.c_str(), nullptr) == value) {
+            break;
+        }
+    }
+    return copy_out(first, last, text);
+}
+
 to_chars_result to_chars(char* first, char* last, double value, chars_format fmt, int precision) {
     const char* format = fmt == chars_format::scientific ? "%.*e"
                          : fmt == chars_format::fixed    ? "%.*f"

@@ -10,6 +10,8 @@ _LIBCPP_BEGIN_NAMESPACE_STD
 // The shortest text that reads back as `value`, in fixed or scientific form, whichever is
 // shorter (fixed on a tie), as the standard specifies.
 to_chars_result to_chars(char* first, char* last, double value);
+// The shortest text in the form `fmt` that reads back as `value` (fixed: no exponent).
+to_chars_result to_chars(char* first, char* last, double value, chars_format fmt);
 // `precision` digits after the point (scientific, fixed) or significant digits (general).
 to_chars_result to_chars(char* first, char* last, double value, chars_format fmt, int precision);
 
