@@ -59,9 +59,9 @@ std::vector<Row> csv_rows(const std::string& out) {
         std::size_t from = 0;
         for (const std::string& name : names) {
             // The messages field, last, is the only one that may be quoted.
-            const std::size_t comma = name == "messages" ? lines[i].size()
-                                                         : std::min(lines[i].find(',', from),
-                                                                    lines[i].size());
+            const std::size_t comma = name == "messages"
+                                          ? lines[i].size()
+                                          : std::min(lines[i].find(',', from), lines[i].size());
             row[name] = lines[i].substr(from, comma - from);
             from = comma + 1;
         }
@@ -248,8 +248,7 @@ TEST(DataEstimates, LogStatisticsAgainstLongDouble) {
         const auto n = static_cast<long double>(c.values.size());
         const long double log_rounding = 4 * eps * ref.largest_log;
         EXPECT_EQ(got.n, c.values.size());
-        EXPECT_LE(std::fabs(got.log_mean - ref.mean),
-                  log_rounding + 4 * eps * std::fabs(ref.mean))
+        EXPECT_LE(std::fabs(got.log_mean - ref.mean), log_rounding + 4 * eps * std::fabs(ref.mean))
             << got.log_mean << " vs " << static_cast<double>(ref.mean);
         // The deviations are found with the rounding of the logs, spread over sqrt(n - 1).
         EXPECT_LE(std::fabs(got.log_sd - ref.sd),
@@ -393,8 +392,12 @@ TEST(DataFaults, TablesDecimalCommasAndByteOrderMark) {
               "them by blanks or by a comma and a blank, or choose a column of a table with "
               "--column\n");
 
-    EXPECT_EQ(csv_of({}, "\xEF\xBB\xBF" "1.2\n3.4\n5.6\n2.2\n"), plain);
-    EXPECT_EQ(csv_of({}, "\xEF\xBB\xBF" "conc\n1.2\n3.4\n5.6\n2.2\n"), plain);
+    EXPECT_EQ(csv_of({}, "\xEF\xBB\xBF"
+                         "1.2\n3.4\n5.6\n2.2\n"),
+              plain);
+    EXPECT_EQ(csv_of({}, "\xEF\xBB\xBF"
+                         "conc\n1.2\n3.4\n5.6\n2.2\n"),
+              plain);
 }
 
 // Limits used to be printed with 17 digits, from a search accurate to about 8.
@@ -414,9 +417,11 @@ TEST(DataFaults, ReportShowsSixSignificantDigits) {
         "plug-in estimate of the mean, exp(mean + sd^2/2): " +
             six_digits(std::stod(r.at("plug_in"))),
         "kind of limits: upper",
-        "90% upper confidence limit of the mean: " + six_digits(std::stod(rows[0].at("mean_upper"))),
+        "90% upper confidence limit of the mean: " +
+            six_digits(std::stod(rows[0].at("mean_upper"))),
         "95% upper confidence limit of the mean: 19.0808",
-        "97.5% upper confidence limit of the mean: " + six_digits(std::stod(rows[2].at("mean_upper"))),
+        "97.5% upper confidence limit of the mean: " +
+            six_digits(std::stod(rows[2].at("mean_upper"))),
     };
     EXPECT_EQ(lines_of(got.out), expected);
     EXPECT_EQ(six_digits(std::stod(rows[1].at("mean_upper"))), "19.0808");
@@ -425,9 +430,9 @@ TEST(DataFaults, ReportShowsSixSignificantDigits) {
     const std::vector<Row> two = csv_of({LVLIM_DATA_EXAMPLE});
     ASSERT_FALSE(lines_of(pair.out).empty());
     EXPECT_EQ(lines_of(pair.out).back(), "95% two-sided confidence limits of the mean: " +
-                                              six_digits(std::stod(two[0].at("mean_lower"))) +
-                                              " to " +
-                                              six_digits(std::stod(two[0].at("mean_upper"))));
+                                             six_digits(std::stod(two[0].at("mean_lower"))) +
+                                             " to " +
+                                             six_digits(std::stod(two[0].at("mean_upper"))));
 }
 
 // ---- Real files ---------------------------------------------------------------------------
@@ -457,11 +462,17 @@ TEST(DataFiles, EveryLayoutGivesTheSameSample) {
         {"CSV with a byte-order mark", {"--column=conc"}, "\xEF\xBB\xBF" + csv},
         {"TSV", {"--column", "conc"}, "id\tconc\n1\t2.5\n2\t4\n3\t7.25\n4\t3.5\n5\t12\n6\t1.5\n"},
         {"semicolons", {"--column=2"}, "id;conc\n1;2.5\n2;4\n3;7.25\n4;3.5\n5;12\n6;1.5\n"},
-        {"blank-separated columns", {"--column=2"}, "id conc\n1 2.5\n2 4\n3 7.25\n4 3.5\n5 12\n6 1.5\n"},
+        {"blank-separated columns",
+         {"--column=2"},
+         "id conc\n1 2.5\n2 4\n3 7.25\n4 3.5\n5 12\n6 1.5\n"},
         {"one column with its header", {}, "conc\n2.5\n4\n7.25\n3.5\n12\n1.5\n"},
         {"a header stated", {"--header"}, "2024\n2.5\n4\n7.25\n3.5\n12\n1.5\n"},
-        {"no header, a column", {"--no-header", "--column=1"}, "2.5,a\n4,b\n7.25,c\n3.5,d\n12,e\n1.5,f\n"},
-        {"no header, a column detected", {"--column=2", "--separator=tab"}, "a\t2.5\nb\t4\nc\t7.25\nd\t3.5\ne\t12\nf\t1.5\n"},
+        {"no header, a column",
+         {"--no-header", "--column=1"},
+         "2.5,a\n4,b\n7.25,c\n3.5,d\n12,e\n1.5,f\n"},
+        {"no header, a column detected",
+         {"--column=2", "--separator=tab"},
+         "a\t2.5\nb\t4\nc\t7.25\nd\t3.5\ne\t12\nf\t1.5\n"},
         {"a list with --no-header", {"--no-header"}, "conc 2.5 4 7.25 3.5 12 1.5\n"},
     };
     for (const Case& c : cases) {
@@ -471,7 +482,8 @@ TEST(DataFiles, EveryLayoutGivesTheSameSample) {
             const Outcome got = run_data(c.arguments, c.input);
             EXPECT_EQ(got.status, 1);
             EXPECT_EQ(got.err, "lvlim-data: (standard input), line 1, value 1: 'conc' is not a "
-                               "number" + model_needs);
+                               "number" +
+                                   model_needs);
             continue;
         }
         EXPECT_EQ(csv_of(c.arguments, c.input), baseline);
@@ -683,8 +695,12 @@ TEST(DataFormats, AgreesWithLvlimOnTheDerivedRecord) {
         std::vector<std::pair<std::string, std::string>> limits; // lvlim key, CSV field
     };
     const Case cases[] = {
-        {"--upper", 1, {{"StandardConfidenceLimit= ", "k_upper"}, {"ConfidenceLimit= ", "log_upper"}}},
-        {"--lower", 2, {{"StandardConfidenceLimit= ", "k_lower"}, {"ConfidenceLimit= ", "log_lower"}}},
+        {"--upper",
+         1,
+         {{"StandardConfidenceLimit= ", "k_upper"}, {"ConfidenceLimit= ", "log_upper"}}},
+        {"--lower",
+         2,
+         {{"StandardConfidenceLimit= ", "k_lower"}, {"ConfidenceLimit= ", "log_lower"}}},
         {"--two-sided",
          3,
          {{"StandardLowerLimit= ", "k_lower"},
@@ -701,8 +717,8 @@ TEST(DataFormats, AgreesWithLvlimOnTheDerivedRecord) {
             ASSERT_EQ(rows.size(), 2U);
             for (const Row& row : rows) {
                 const std::string input = std::to_string(c.WhichLimit) + " " +
-                                          row.at("confidence") + " 0.5 " + row.at("log_sd") +
-                                          " " + row.at("nu") + " " + row.at("log_mean") + " " +
+                                          row.at("confidence") + " 0.5 " + row.at("log_sd") + " " +
+                                          row.at("nu") + " " + row.at("log_mean") + " " +
                                           row.at("gammasquared") + " /\n";
                 const Outcome lvlim = test::run_process(LVLIM_EXE, {}, input);
                 ASSERT_EQ(lvlim.status, 0);
@@ -747,10 +763,10 @@ TEST(DataFormats, HelpAndVersion) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_TRUE(help.out.starts_with("Usage: lvlim-data [OPTION]... [FILE]\n")) << help.out;
-    for (const char* item :
-         {"--confidence=P[,P...]", "--upper", "--lower", "--two-sided", "--format=FORMAT",
-          "--column=NAME|N", "--header", "--no-header", "--separator=SEP", "--version",
-          "3 to 100001 measurements", "0.001 to 10", "Exit status", "mean_upper, status, messages"}) {
+    for (const char* item : {"--confidence=P[,P...]", "--upper", "--lower", "--two-sided",
+                             "--format=FORMAT", "--column=NAME|N", "--header", "--no-header",
+                             "--separator=SEP", "--version", "3 to 100001 measurements",
+                             "0.001 to 10", "Exit status", "mean_upper, status, messages"}) {
         EXPECT_NE(help.out.find(item), std::string::npos) << item;
     }
     const Outcome version = run_data({"--version"});
@@ -762,12 +778,12 @@ TEST(DataFormats, HelpAndVersion) {
 TEST(DataFormats, UnwritableOutputIsAnError) {
     const Scratch scratch;
     const std::string err = (scratch.path() / "err").string();
-    for (const std::string& arguments :
-         std::vector<std::string>{"--help", "--version", std::string("'") + LVLIM_DATA_EXAMPLE + "'",
-          "--format=json '" + std::string(LVLIM_DATA_EXAMPLE) + "'"}) {
+    for (const std::string& arguments : std::vector<std::string>{
+             "--help", "--version", std::string("'") + LVLIM_DATA_EXAMPLE + "'",
+             "--format=json '" + std::string(LVLIM_DATA_EXAMPLE) + "'"}) {
         SCOPED_TRACE(arguments);
-        const std::string command = std::string("'") + LVLIM_DATA_EXE + "' " + arguments +
-                                    " > /dev/full 2> '" + err + "'";
+        const std::string command =
+            std::string("'") + LVLIM_DATA_EXE + "' " + arguments + " > /dev/full 2> '" + err + "'";
         const int raw = std::system(command.c_str());
         EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
         EXPECT_EQ(test::read_file(err),

@@ -14,8 +14,12 @@ namespace lvlim::data {
 
 namespace {
 
-[[nodiscard]] constexpr bool is_blank(char c) { return c == ' ' || c == '\t'; }
-[[nodiscard]] constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+[[nodiscard]] constexpr bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+[[nodiscard]] constexpr bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string_view trim(std::string_view text) {
     while (!text.empty() && is_blank(text.front())) {
@@ -28,7 +32,9 @@ std::string_view trim(std::string_view text) {
 }
 
 // The line up to a "#" (the list format has no quotes).
-std::string_view uncommented(std::string_view line) { return line.substr(0, line.find('#')); }
+std::string_view uncommented(std::string_view line) {
+    return line.substr(0, line.find('#'));
+}
 
 // True when a comma stands between two digits somewhere in `text`.
 bool has_digit_comma_digit(std::string_view text) {
@@ -57,10 +63,10 @@ class LineReader {
             any = true;
             const char* const start = buffer_.data() + pos_;
             const void* found = std::memchr(start, '\n', len_ - pos_);
-            const std::size_t take = found == nullptr
-                                         ? len_ - pos_
-                                         : static_cast<std::size_t>(
-                                               static_cast<const char*>(found) - start);
+            const std::size_t take =
+                found == nullptr
+                    ? len_ - pos_
+                    : static_cast<std::size_t>(static_cast<const char*>(found) - start);
             if (line.size() + take > max_line_bytes) {
                 throw DataError(source_ + ", line " + std::to_string(number_ + 1) +
                                 ": the line is longer than " + std::to_string(max_line_bytes) +
@@ -126,8 +132,7 @@ std::string why(ValueError error, std::string_view text) {
     case ValueError::not_positive:
         return quoted(text) + " is not positive" + model;
     case ValueError::decimal_comma:
-        return quoted(text) + " has a decimal comma, which is not read: write " +
-               with_point(text);
+        return quoted(text) + " has a decimal comma, which is not read: write " + with_point(text);
     }
     return quoted(text) + " is not a measurement";
 }
@@ -473,9 +478,8 @@ Data read_data(std::FILE* stream, const std::string& source, const ReadOptions& 
     } else if (width == 1) {
         column = 1;
     } else {
-        throw DataError(at_line() + ": the header names " + std::to_string(width) +
-                        " columns (" + join(first) +
-                        "): choose one with --column=NAME or --column=NUMBER");
+        throw DataError(at_line() + ": the header names " + std::to_string(width) + " columns (" +
+                        join(first) + "): choose one with --column=NAME or --column=NUMBER");
     }
     if (header) {
         name = first[column - 1];

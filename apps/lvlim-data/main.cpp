@@ -156,9 +156,8 @@ int main(int argc, char** argv) {
         return exit_usage;
     }
     if (version) {
-        return emit(
-            [](std::ostream& out) { out << program_name << ' ' << LVLIM_VERSION << '\n'; },
-            exit_ok);
+        return emit([](std::ostream& out) { out << program_name << ' ' << LVLIM_VERSION << '\n'; },
+                    exit_ok);
     }
 
     // The last of the kind options counts.

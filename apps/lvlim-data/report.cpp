@@ -30,8 +30,12 @@ std::string csv_field(const std::string& text) {
 }
 
 // The value of a limit the kind has, or nothing.
-bool has_lower(Kind kind) { return kind != Kind::upper; }
-bool has_upper(Kind kind) { return kind != Kind::lower; }
+bool has_lower(Kind kind) {
+    return kind != Kind::upper;
+}
+bool has_upper(Kind kind) {
+    return kind != Kind::lower;
+}
 
 // A count held in a double (nu, gammasquared), written as the whole number it is: "100000"
 // rather than the equally short "1e+05".
@@ -79,9 +83,9 @@ std::string percent(double confidence) {
 
 const std::vector<std::string>& field_names() {
     static const std::vector<std::string> names = {
-        "n",          "log_mean",   "log_sd",    "nu",        "gammasquared", "confidence",
-        "kind",       "mvue",       "sample_mean", "plug_in", "k_lower",      "k_upper",
-        "log_lower",  "log_upper",  "mean_lower", "mean_upper", "status",      "messages"};
+        "n",         "log_mean",  "log_sd",      "nu",         "gammasquared", "confidence",
+        "kind",      "mvue",      "sample_mean", "plug_in",    "k_lower",      "k_upper",
+        "log_lower", "log_upper", "mean_lower",  "mean_upper", "status",       "messages"};
     return names;
 }
 
@@ -113,7 +117,8 @@ void write_text(std::ostream& out, const Results& results) {
             out << level << "lower confidence limit of the mean: " << six_digits(row.mean_lower);
             break;
         case Kind::two_sided:
-            out << level << "two-sided confidence limits of the mean: " << six_digits(row.mean_lower)
+            out << level
+                << "two-sided confidence limits of the mean: " << six_digits(row.mean_lower)
                 << " to " << six_digits(row.mean_upper);
             break;
         }
