@@ -320,7 +320,7 @@ Footprint footprint(const std::string& command) {
 
 // Input without end, or without line ends, used to be read whole into memory.
 TEST(DataFaults, EndlessInputRunsInBoundedMemory) {
-    constexpr long ceiling_kib = 50 * 1024;
+    constexpr long ceiling_kib = 50L * 1024;
     const std::string program = std::string("'") + LVLIM_DATA_EXE + "'";
     const Footprint yes = footprint("yes 1.5 | head -c 200000000 | " + program);
     EXPECT_EQ(yes.status, 1);
@@ -782,8 +782,9 @@ TEST(DataFormats, UnwritableOutputIsAnError) {
              "--help", "--version", std::string("'") + LVLIM_DATA_EXAMPLE + "'",
              "--format=json '" + std::string(LVLIM_DATA_EXAMPLE) + "'"}) {
         SCOPED_TRACE(arguments);
-        const std::string command =
-            std::string("'") + LVLIM_DATA_EXE + "' " + arguments + " > /dev/full 2> '" + err + "'";
+        std::string command = std::string("'") + LVLIM_DATA_EXE + "' ";
+        command += arguments;
+        command += " > /dev/full 2> '" + err + "'";
         const int raw = std::system(command.c_str());
         EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
         EXPECT_EQ(test::read_file(err),

@@ -22,7 +22,7 @@ class DataError : public std::runtime_error {
 };
 
 // The longest line read; a longer one (a file without line ends, /dev/zero) is refused.
-inline constexpr std::size_t max_line_bytes = 8 * 1024 * 1024;
+inline constexpr std::size_t max_line_bytes = std::size_t{8} * 1024 * 1024;
 
 enum class Separator { comma, tab, semicolon, blanks };
 

@@ -119,9 +119,7 @@ std::optional<std::vector<double>> parse_levels(const std::string& text, std::st
     }
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     CLI::App app("lvlim-data", std::string(program_name));
     app.set_help_flag("--help");
     bool version = false;
@@ -256,4 +254,15 @@ int main(int argc, char** argv) {
             }
         },
         failed ? exit_search_failed : exit_ok);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) { // memory exhausted, say
+        std::cerr << program_name << ": " << error.what() << '\n';
+        return exit_error;
+    }
 }
