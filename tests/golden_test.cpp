@@ -1,7 +1,7 @@
 // The golden corpus: a few hundred input records with the complete outputs the program
 // produced for them, compared byte for byte. A change that alters any byte must say why in its
 // commit, and then rewrite the corpus with
-//     LVLIM_GOLDEN_UPDATE=1 build/tests/lvlim_golden
+//     LVLIM_GOLDEN_UPDATE=1 build/test/tests/lvlim_golden
 // which reruns the same records (listed below) and writes tests/golden/corpus.txt.
 //
 // The corpus file holds one case per block: a line "### " and the input, written with C

@@ -1,9 +1,16 @@
 // lvlim-table: writes a table of standardized confidence limits over ranges of sigma and nu.
-// Exit status: 0 on success, 2 for a usage error or values out of range.
+// Exit status: 0 success; 1 output could not be written; 2 usage error, values out of
+// range or too many cells; 3 complete, but a cell's search failed; 128 + the signal (130 for
+// SIGINT, 143 for SIGTERM) when stopped, after writing the rows already complete.
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -13,71 +20,183 @@
 
 namespace {
 
-// A progress bar on standard error, once the table has taken more than a second.
-const auto started = std::chrono::steady_clock::now();
-bool bar_shown = false;
+namespace table = lvlim::table;
 
-void show_progress(std::size_t done, std::size_t total) {
-    if (std::chrono::steady_clock::now() - started < std::chrono::seconds(1) && !bar_shown) {
-        return;
-    }
-    if (done == total && !bar_shown) {
-        return;
-    }
-    bar_shown = true;
-    constexpr std::size_t width = 40;
-    const std::size_t filled = total == 0 ? width : done * width / total;
-    std::string bar(filled, '#');
-    bar.resize(width, '.');
-    std::cerr << "\rlvlim-table: [" << bar << "] " << done << '/' << total << " cells";
-    if (done == total) {
-        std::cerr << "\r" << std::string(width + 40, ' ') << "\r";
-    }
-    std::cerr.flush();
+constexpr int exit_write_error = 1;
+constexpr int exit_usage = 2;
+constexpr int exit_search_failed = 3;
+
+std::atomic<bool> stop_requested{false};
+volatile std::sig_atomic_t stop_signal = 0;
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void on_stop_signal(int signal) {
+    stop_signal = signal;
+    stop_requested.store(true);
 }
+
+void catch_stop_signals() {
+    struct sigaction action {};
+    action.sa_handler = on_stop_signal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Flushes standard output; on failure says so on standard error.
+bool flushed() {
+    errno = 0;
+    std::cout.flush();
+    if (std::cout) {
+        return true;
+    }
+    const int error = errno;
+    std::cerr << "lvlim-table: cannot write standard output"
+              << (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) << '\n';
+    return false;
+}
+
+// "40 s", "12 min", "3.5 h", "9 days".
+std::string duration_text(double seconds) {
+    const auto rounded = [](double v) { return std::to_string(std::llround(v)); };
+    if (seconds < 120.0) {
+        return rounded(seconds) + " s";
+    }
+    if (seconds < 7200.0) {
+        return rounded(seconds / 60.0) + " min";
+    }
+    if (seconds < 172800.0) {
+        return rounded(seconds / 3600.0) + " h";
+    }
+    return rounded(seconds / 86400.0) + " days";
+}
+
+// The progress line on standard error (a terminal), once the table has taken a second: cells
+// done, the rate, and the time left.
+class ProgressLine {
+  public:
+    explicit ProgressLine(bool enabled) : enabled_(enabled) {}
+
+    void show(std::uint64_t done, std::uint64_t total) {
+        const auto now = std::chrono::steady_clock::now();
+        const std::chrono::duration<double> elapsed = now - started_;
+        if (!enabled_ || elapsed.count() < 1.0 || done >= total) {
+            return;
+        }
+        constexpr std::uint64_t width = 30;
+        std::string bar(static_cast<std::size_t>(done * width / total), '#');
+        bar.resize(width, '.');
+        const double rate = static_cast<double>(done) / elapsed.count();
+        std::string line = "lvlim-table: [" + bar + "] " + std::to_string(done) + "/" +
+                           std::to_string(total) + " cells, " +
+                           std::to_string(static_cast<long long>(rate)) + " cells/s";
+        if (rate > 0.0) {
+            line += ", " + duration_text(static_cast<double>(total - done) / rate) + " left";
+        }
+        clear();
+        std::cerr << '\r' << line << std::flush;
+        shown_ = line.size();
+    }
+    // Takes the line off the screen.
+    void clear() {
+        if (shown_ != 0) {
+            std::cerr << '\r' << std::string(shown_, ' ') << '\r' << std::flush;
+            shown_ = 0;
+        }
+    }
+
+  private:
+    bool enabled_;
+    std::size_t shown_ = 0;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+};
 
 } // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    lvlim::table::Options options;
-    if (const auto error = lvlim::table::parse_options(arguments, options)) {
+    table::Options options;
+    if (const auto error = table::parse_options(arguments, options)) {
         std::cerr << "lvlim-table: " << *error << "\nTry 'lvlim-table --help' for more.\n";
-        return 2;
+        return exit_usage;
     }
-    if (options.help) {
-        std::cout << lvlim::table::usage_text();
-        return 0;
+    if (options.help || options.version) {
+        std::cout << (options.help ? table::usage_text() : "lvlim-table 0.1.0\n");
+        return flushed() ? 0 : exit_write_error;
     }
-    if (options.version) {
-        std::cout << "lvlim-table 0.1.0\n";
-        return 0;
-    }
-    if (const auto error = lvlim::table::validate(options)) {
+    if (const auto error = table::validate(options)) {
         std::cerr << "lvlim-table: values out of range: " << *error << '\n';
-        return 2;
+        return exit_usage;
     }
+    const std::uint64_t cells = table::cell_count(options);
+    if (cells > options.max_cells) {
+        std::cerr << "lvlim-table: the table has " << table::shortest(static_cast<double>(cells))
+                  << " cells, more than --max-cells=" << options.max_cells
+                  << " allows; narrow the ranges or raise --max-cells\n";
+        return exit_usage;
+    }
+    catch_stop_signals();
     const unsigned threads =
         options.threads != 0 ? options.threads : std::max(1U, std::thread::hardware_concurrency());
-    const bool terminal = isatty(STDERR_FILENO) != 0;
-    const auto cells = lvlim::table::compute(options, threads, terminal ? show_progress : nullptr);
-
-    // The searches' messages, each with the cell it belongs to, in the order of the table.
-    for (const auto& cell : cells) {
-        std::size_t start = 0;
-        while (start < cell.messages.size()) {
-            const auto end = cell.messages.find('\n', start);
-            std::cerr << "lvlim-table: alpha=" << cell.alpha << " sigma=" << cell.sigma
-                      << " nu=" << cell.nu << ":" << cell.messages.substr(start, end - start)
-                      << '\n';
-            start = end == std::string::npos ? cell.messages.size() : end + 1;
+    if (cells > table::announce_cells) {
+        const double rate = table::measure_rate(options, threads, std::size_t{32} * threads, stop_requested);
+        if (!stop_requested) {
+            std::cerr << "lvlim-table: " << cells << " cells; at about "
+                      << static_cast<long long>(rate) << " cells per second on " << threads
+                      << (threads == 1 ? " thread" : " threads") << " the table takes about "
+                      << duration_text(static_cast<double>(cells) / rate) << '\n';
         }
     }
-    if (options.format == lvlim::table::Format::csv) {
-        lvlim::table::write_csv(std::cout, options, cells);
-    } else {
-        lvlim::table::write_text(std::cout, options, cells);
+
+    ProgressLine progress(isatty(STDERR_FILENO) != 0);
+    const bool rows_on_terminal = isatty(STDOUT_FILENO) != 0;
+    bool write_failed = false;
+    table::RunResult result;
+    try {
+        table::Writer writer(std::cout, options);
+        auto last_flush = std::chrono::steady_clock::now();
+        const auto on_cell = [&](const table::Cell& cell) {
+            if (!cell.messages.empty()) {
+                // The searches' messages, each with the cell, exactly as the table gives it.
+                progress.clear();
+                for (const std::string& line : cell.messages) {
+                    std::cerr << "lvlim-table: alpha=" << table::shortest(cell.alpha)
+                              << " sigma=" << table::shortest(cell.sigma)
+                              << " nu=" << table::shortest(cell.nu) << ": " << line << '\n';
+                }
+            }
+            if (rows_on_terminal) {
+                progress.clear(); // the row must not land on the progress line
+            }
+            writer.cell(cell);
+            // Rows reach a pipe or a file at least once a second.
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last_flush >= std::chrono::seconds(1)) {
+                last_flush = now;
+                if (!flushed()) {
+                    write_failed = true;
+                    return false;
+                }
+            }
+            return true;
+        };
+        result = table::run(options, threads, stop_requested, on_cell,
+                            [&](std::uint64_t done, std::uint64_t total) {
+                                progress.show(done, total);
+                            });
+        progress.clear();
+    } catch (const std::exception& e) {
+        // Only output can fail here: the values were checked before.
+        progress.clear();
+        std::cerr << "lvlim-table: " << e.what() << '\n';
+        std::cout.flush();
+        return exit_write_error;
     }
-    std::cout.flush();
-    return std::cout ? 0 : 1;
+    if (write_failed || !flushed()) {
+        return exit_write_error;
+    }
+    if (stop_signal != 0) {
+        return 128 + static_cast<int>(stop_signal);
+    }
+    return result.failed != 0 ? exit_search_failed : 0;
 }

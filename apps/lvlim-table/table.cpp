@@ -1,24 +1,28 @@
-// lvlim-table: the options, the cells computed in parallel, and the two layouts.
+// lvlim-table: the options, the ranges, the cells computed in parallel and streamed in table
+// order, and the two layouts.
 //
-// Every cell is computed exactly as lvlim computes a record with the same values: the control
-// block of the worker's thread is set to the table's control values, and the engine entry is
-// called with the block's members. The engine's messages for a cell are caught on the worker's
-// own stream, so cells never mix, and the table's bytes do not depend on the number of threads.
+// Every cell is one call of the public API (lvlim::limits) with the table's values and control
+// values, so a cell is what lvlim computes for a record with the same values; the API captures
+// the messages of the cell's searches and says whether they converged. The cells are handed out
+// to the workers one at a time but never more than a window ahead of the first cell not yet
+// written, so memory stays bounded and the table's bytes do not depend on the number of threads.
 #include "apps/lvlim-table/table.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <sstream>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <stdexcept>
 #include <string_view>
 #include <thread>
 
-#include "Guts/mainguts.hpp"
-#include "Guts/messages.hpp"
 #include "driver/list_output.hpp"
+#include "lvlim/lvlim.hpp"
 
 namespace lvlim::table {
 
@@ -33,8 +37,8 @@ std::optional<double> parse_double(std::string_view text) {
     return value;
 }
 
-std::optional<int> parse_int(std::string_view text) {
-    int value = 0;
+template <typename Int> std::optional<Int> parse_int(std::string_view text) {
+    Int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc{} || end != text.data() + text.size()) {
         return std::nullopt;
@@ -55,11 +59,153 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
     }
 }
 
-// The shortest text that reads back as the value ("0.1", "20").
-std::string shortest(double value) {
-    char buffer[32];
-    const char* const end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    return {static_cast<const char*>(buffer), end};
+// ---- Evenly spaced decimal ranges ------------------------------------------------------------
+
+__extension__ using int128 = __int128;
+
+// A decimal mantissa * 10^exponent, read exactly from its text.
+struct Decimal {
+    int128 mantissa = 0;
+    int exponent = 0;
+};
+
+// The limits below keep every product of the range arithmetic far inside 128 bits.
+constexpr int max_decimal_digits = 30;
+constexpr int max_decimal_exponent = 40;
+
+std::optional<Decimal> parse_decimal(std::string_view text) {
+    Decimal d;
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int digits = 0;
+    bool any = false;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            any = true;
+            if (d.mantissa == 0 && c == '0') {
+                d.exponent -= point ? 1 : 0;
+                continue;
+            }
+            if (++digits > max_decimal_digits) {
+                return std::nullopt;
+            }
+            d.mantissa = d.mantissa * 10 + (c - '0');
+            d.exponent -= point ? 1 : 0;
+        } else {
+            break;
+        }
+    }
+    if (!any) {
+        return std::nullopt;
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::string_view power_text = text.substr(i + 1);
+        if (!power_text.empty() && power_text.front() == '+') {
+            power_text.remove_prefix(1);
+        }
+        const auto power = parse_int<int>(power_text);
+        if (!power || std::abs(*power) > max_decimal_exponent) {
+            return std::nullopt;
+        }
+        d.exponent += *power;
+    } else if (i != text.size()) {
+        return std::nullopt;
+    }
+    if (std::abs(d.exponent) > max_decimal_exponent) {
+        return std::nullopt;
+    }
+    d.mantissa = negative ? -d.mantissa : d.mantissa;
+    return d;
+}
+
+int128 power_of_ten(int n) {
+    int128 p = 1;
+    for (int i = 0; i < n; ++i) {
+        p *= 10;
+    }
+    return p;
+}
+
+// The double nearest to numerator / denominator * 10^exponent (denominator > 0): the quotient
+// is written out in decimal far beyond double precision, with a last digit 1 standing for any
+// remainder so that the rounding of the text is the rounding of the exact value.
+double nearest_double(int128 numerator, int128 denominator, int exponent) {
+    // Sign, at most 39 digits of the quotient, the point, 40 digits, the sticky 1, the exponent.
+    char text[128];
+    std::size_t size = 0;
+    if (numerator < 0) {
+        text[size++] = '-';
+    }
+    const int128 n = numerator < 0 ? -numerator : numerator;
+    int128 quotient = n / denominator;
+    int128 remainder = n % denominator;
+    char whole[48];
+    std::size_t digits = 0;
+    do {
+        whole[digits++] = static_cast<char>('0' + static_cast<int>(quotient % 10));
+        quotient /= 10;
+    } while (quotient != 0);
+    while (digits != 0) {
+        text[size++] = whole[--digits];
+    }
+    text[size++] = '.';
+    for (int digit = 0; digit < 40 && remainder != 0; ++digit) {
+        remainder *= 10;
+        text[size++] = static_cast<char>('0' + static_cast<int>(remainder / denominator));
+        remainder %= denominator;
+    }
+    if (remainder != 0) {
+        text[size++] = '1';
+    }
+    text[size++] = 'e';
+    size = static_cast<std::size_t>(std::to_chars(text + size, text + sizeof text, exponent).ptr - text);
+    double value = 0.0;
+    std::from_chars(text, text + size, value);
+    return value;
+}
+
+// FROM + i (TO - FROM) / (COUNT - 1) for i = 0 .. COUNT-1, each the double nearest to the exact
+// value, when FROM and TO are decimals of moderate length; empty otherwise.
+std::optional<std::vector<double>> decimal_range(std::string_view from_text,
+                                                 std::string_view to_text, int count) {
+    const auto from = parse_decimal(from_text);
+    const auto to = parse_decimal(to_text);
+    if (!from || !to) {
+        return std::nullopt;
+    }
+    const int exponent = std::min(from->exponent, to->exponent);
+    // Both ends as whole multiples of 10^exponent, each below 10^max_decimal_digits.
+    const auto scaled = [&](const Decimal& d) -> std::optional<int128> {
+        const int shift = d.exponent - exponent;
+        const int128 magnitude = d.mantissa < 0 ? -d.mantissa : d.mantissa;
+        if (shift > max_decimal_digits ||
+            magnitude >= power_of_ten(max_decimal_digits - shift)) {
+            return std::nullopt;
+        }
+        return d.mantissa * power_of_ten(shift);
+    };
+    const auto scaled_from = scaled(*from);
+    const auto scaled_to = scaled(*to);
+    if (!scaled_from || !scaled_to) {
+        return std::nullopt;
+    }
+    const int128 f = *scaled_from;
+    const int128 t = *scaled_to;
+    const int128 steps = count - 1;
+    std::vector<double> values;
+    values.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        values.push_back(nearest_double(f * steps + i * (t - f), steps, exponent));
+    }
+    return values;
 }
 
 constexpr const char* usage =
@@ -68,27 +214,55 @@ constexpr const char* usage =
     "sigma and nu, computed as lvlim computes them.\n"
     "\n"
     "  -k, --kind=KIND          upper (default), lower or two-sided\n"
-    "  -a, --alpha=LIST         confidence levels (default 0.95)\n"
-    "  -s, --sigma=VALUES       values of sigma in [0.1, 10]\n"
-    "  -n, --nu=VALUES          degrees of freedom in [2, 1000]\n"
-    "      --lambda=X           coefficient of sigma^2 (default 0.5)\n"
-    "      --gammasquared=RULE  nu+C (default nu+1) or a fixed number\n"
-    "      --mu=X               sample mean for the limits on the data scale (default 0)\n"
+    "  -a, --alpha=VALUES       confidence levels, strictly between 0 and 1 (default 0.95)\n"
+    "  -s, --sigma=VALUES       values of sigma in [0.001, 10]\n"
+    "  -n, --nu=VALUES          degrees of freedom in [2, 100000]\n"
+    "      --n=VALUES           sample sizes n in [3, 100001] instead of nu: nu = n - 1\n"
+    "      --lambda=X           coefficient of sigma^2, not 0 (default 0.5)\n"
+    "      --gammasquared=RULE  nu+C (default nu+1) or a fixed number, positive\n"
+    "      --mu=X               sample mean for the limits on the data scale (default 0);\n"
+    "                           implies --data-scale\n"
     "  -d, --data-scale         also write the limits for mu + lambda*sigma^2\n"
     "  -f, --format=FORMAT      csv (default) or text (sigma down the side, nu across)\n"
-    "  -j, --threads=N          worker threads (default: every core)\n"
+    "  -j, --threads=N          worker threads, 1 to 1024; 0 (default) for every core\n"
+    "      --max-cells=N        refuse tables of more than N cells (default 100000000)\n"
     "      --max-iterations=N   MaximumIterations (default 200)\n"
-    "      --bessel-arg-top=X   BesselArgTop (default 800)\n"
+    "      --bessel-arg-top=X   BesselArgTop, at most 800 (default 800)\n"
     "      --tolerance=X        Tolerance (default 9.99999993922529e-09)\n"
     "      --result-tol=X       ResultTol (default -1)\n"
     "      --help               show this help and exit\n"
     "      --version            show the version and exit\n"
     "\n"
     "VALUES is a list a,b,c or a range FROM:TO:COUNT, evenly spaced, or FROM:TO:COUNT:log,\n"
-    "spaced evenly in the logarithm. The defaults give the lognormal setting: lambda 0.5 and\n"
-    "gammasquared nu + 1. Messages of a cell's searches go to standard error with the cell.\n";
+    "spaced evenly in the logarithm (positive ends); COUNT is 1 to 100000, and 1 gives FROM.\n"
+    "The defaults give the lognormal setting: lambda 0.5 and gammasquared nu + 1 = n. There the\n"
+    "one-sided k is the factor in limit = ybar + s^2/2 + k*s/sqrt(n - 1), for n measurements\n"
+    "whose logarithms have mean ybar and standard deviation s. A fractional nu is allowed: the\n"
+    "searches use its whole part floor(nu) as their degrees of freedom, the conversion to the\n"
+    "data scale uses nu itself, and so does the spread S = 2|lambda| sigma sqrt(gammasquared)\n"
+    "/ sqrt(nu + 1) of a one-sided limit (that of a pair uses floor(nu)).\n"
+    "\n"
+    "CSV rows end in the cell's status, ok or search failed (a search did not converge and the\n"
+    "value is not to be trusted); the text layout marks such a value with '*'. Messages of a\n"
+    "cell's searches go to standard error with the cell. Rows are written as they complete.\n"
+    "Tables of more than 1000000 cells announce their size and the time they will take.\n"
+    "\n"
+    "Exit status: 0 success; 1 output could not be written; 2 usage error, values out of\n"
+    "range or too many cells; 3 the table is complete but a cell's search failed; 130\n"
+    "stopped by SIGINT, 143 by SIGTERM (the rows written are a prefix of the table).\n";
 
 } // namespace
+
+std::string shortest(double value) {
+    char buffer[64];
+    // Plain decimals for the magnitudes people type (100000, not 1e+05; 0.0001, not 1e-04).
+    const double magnitude = std::fabs(value);
+    const bool plain = magnitude >= 1e-5 && magnitude < 1e16;
+    const char* const end =
+        plain ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed).ptr
+              : std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return {static_cast<const char*>(buffer), end};
+}
 
 std::optional<std::vector<double>> parse_values(const std::string& text) {
     if (text.find(':') != std::string::npos) {
@@ -98,15 +272,23 @@ std::optional<std::vector<double>> parse_values(const std::string& text) {
         }
         const auto from = parse_double(parts[0]);
         const auto to = parse_double(parts[1]);
-        const auto count = parse_int(parts[2]);
+        const auto count = parse_int<int>(parts[2]);
         const bool log = parts.size() == 4;
-        if (!from || !to || !count || *count < 1 || *count > 100000 ||
+        if (!from || !to || !count || *count < 1 || *count > max_range_count ||
             (log && (parts[3] != "log" || *from <= 0.0 || *to <= 0.0))) {
             return std::nullopt;
         }
+        if (*count == 1) {
+            return std::vector<double>{*from};
+        }
+        if (!log) {
+            if (auto values = decimal_range(parts[0], parts[1], *count)) {
+                return values;
+            }
+        }
         std::vector<double> values;
         for (int i = 0; i < *count; ++i) {
-            const double share = *count == 1 ? 0.0 : static_cast<double>(i) / (*count - 1);
+            const double share = static_cast<double>(i) / (*count - 1);
             values.push_back(log ? std::exp(std::log(*from) + share * (std::log(*to) - std::log(*from)))
                                  : *from + share * (*to - *from));
         }
@@ -128,6 +310,7 @@ std::optional<std::vector<double>> parse_values(const std::string& text) {
 
 std::optional<std::string> parse_options(const std::vector<std::string>& arguments,
                                          Options& options) {
+    bool nu_given = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];
         std::string value;
@@ -144,7 +327,7 @@ std::optional<std::string> parse_options(const std::vector<std::string>& argumen
             name.resize(2);
             has_value = true;
         }
-        const auto takes_value = [&](const char* long_name, const char* short_name) {
+        const auto is = [&](const char* long_name, const char* short_name) {
             return name == long_name || (short_name != nullptr && name == short_name);
         };
         const auto next_value = [&]() -> std::optional<std::string> {
@@ -157,7 +340,7 @@ std::optional<std::string> parse_options(const std::vector<std::string>& argumen
             return std::nullopt;
         };
         const auto flag = [&](const char* long_name, const char* short_name) {
-            return !has_value && takes_value(long_name, short_name);
+            return !has_value && is(long_name, short_name);
         };
 
         if (flag("--help", nullptr)) {
@@ -166,19 +349,22 @@ std::optional<std::string> parse_options(const std::vector<std::string>& argumen
             options.version = true;
         } else if (flag("--data-scale", "-d")) {
             options.data_scale = true;
-        } else if (takes_value("--kind", "-k") || takes_value("--alpha", "-a") ||
-                   takes_value("--sigma", "-s") || takes_value("--nu", "-n") ||
-                   takes_value("--lambda", nullptr) || takes_value("--gammasquared", nullptr) ||
-                   takes_value("--mu", nullptr) || takes_value("--format", "-f") ||
-                   takes_value("--threads", "-j") || takes_value("--max-iterations", nullptr) ||
-                   takes_value("--bessel-arg-top", nullptr) ||
-                   takes_value("--tolerance", nullptr) || takes_value("--result-tol", nullptr)) {
+        } else if (is("--kind", "-k") || is("--alpha", "-a") || is("--sigma", "-s") ||
+                   is("--nu", "-n") || is("--n", nullptr) || is("--lambda", nullptr) ||
+                   is("--gammasquared", nullptr) || is("--mu", nullptr) ||
+                   is("--format", "-f") || is("--threads", "-j") ||
+                   is("--max-cells", nullptr) || is("--max-iterations", nullptr) ||
+                   is("--bessel-arg-top", nullptr) || is("--tolerance", nullptr) ||
+                   is("--result-tol", nullptr)) {
             const auto text = next_value();
             if (!text) {
                 return "option " + name + " needs a value";
             }
-            const std::string bad = "invalid value for " + name + ": '" + *text + "'";
-            if (takes_value("--kind", "-k")) {
+            const auto bad = [&](const char* expected) {
+                return "invalid value for " + name + ": '" + *text + "' (expected " + expected +
+                       ")";
+            };
+            if (is("--kind", "-k")) {
                 if (*text == "upper") {
                     options.kind = Kind::upper;
                 } else if (*text == "lower") {
@@ -186,63 +372,86 @@ std::optional<std::string> parse_options(const std::vector<std::string>& argumen
                 } else if (*text == "two-sided") {
                     options.kind = Kind::two_sided;
                 } else {
-                    return bad;
+                    return bad("upper, lower or two-sided");
                 }
-            } else if (takes_value("--alpha", "-a") || takes_value("--sigma", "-s") ||
-                       takes_value("--nu", "-n")) {
+            } else if (is("--alpha", "-a") || is("--sigma", "-s") || is("--nu", "-n") ||
+                       is("--n", nullptr)) {
                 auto values = parse_values(*text);
                 if (!values) {
-                    return bad;
+                    return bad("a list a,b,c or a range FROM:TO:COUNT or FROM:TO:COUNT:log "
+                               "with COUNT from 1 to 100000 and, for log, positive ends");
                 }
-                auto& target = takes_value("--alpha", "-a") ? options.alphas
-                               : takes_value("--sigma", "-s") ? options.sigmas
-                                                              : options.nus;
-                target = std::move(*values);
-            } else if (takes_value("--format", "-f")) {
+                if (is("--alpha", "-a")) {
+                    options.alphas = std::move(*values);
+                } else if (is("--sigma", "-s")) {
+                    options.sigmas = std::move(*values);
+                } else {
+                    if (nu_given) {
+                        return std::string("give the nu axis once, with --nu or --n");
+                    }
+                    nu_given = true;
+                    if (is("--n", nullptr)) {
+                        options.nus.clear();
+                        for (const double n : *values) {
+                            options.nus.push_back(n - 1.0);
+                        }
+                        options.ns = std::move(*values);
+                    } else {
+                        options.nus = std::move(*values);
+                    }
+                }
+            } else if (is("--format", "-f")) {
                 if (*text == "csv") {
                     options.format = Format::csv;
                 } else if (*text == "text") {
                     options.format = Format::text;
                 } else {
-                    return bad;
+                    return bad("csv or text");
                 }
-            } else if (takes_value("--gammasquared", nullptr)) {
+            } else if (is("--gammasquared", nullptr)) {
                 if (text->rfind("nu+", 0) == 0) {
                     const auto offset = parse_double(std::string_view(*text).substr(3));
                     if (!offset) {
-                        return bad;
+                        return bad("nu+C or a number");
                     }
                     options.gamma_offset = *offset;
                 } else if (const auto fixed = parse_double(*text)) {
                     options.gamma_offset.reset();
                     options.gammasquared = *fixed;
                 } else {
-                    return bad;
+                    return bad("nu+C or a number");
                 }
-            } else if (takes_value("--threads", "-j")) {
-                const auto threads = parse_int(*text);
-                if (!threads || *threads < 1 || *threads > 1024) {
-                    return bad;
+            } else if (is("--threads", "-j")) {
+                const auto threads = parse_int<unsigned>(*text);
+                if (!threads || *threads > max_threads) {
+                    return bad("a whole number from 0, every core, to 1024");
                 }
-                options.threads = static_cast<unsigned>(*threads);
-            } else if (takes_value("--max-iterations", nullptr)) {
-                const auto iterations = parse_int(*text);
+                options.threads = *threads;
+            } else if (is("--max-cells", nullptr)) {
+                const auto cells = parse_int<std::uint64_t>(*text);
+                if (!cells || *cells < 1) {
+                    return bad("a whole number of at least 1");
+                }
+                options.max_cells = *cells;
+            } else if (is("--max-iterations", nullptr)) {
+                const auto iterations = parse_int<int>(*text);
                 if (!iterations) {
-                    return bad;
+                    return bad("a whole number");
                 }
                 options.control.MaximumIterations = *iterations;
             } else {
                 const auto number = parse_double(*text);
                 if (!number) {
-                    return bad;
+                    return bad("a finite number");
                 }
-                if (takes_value("--lambda", nullptr)) {
+                if (is("--lambda", nullptr)) {
                     options.lambda = *number;
-                } else if (takes_value("--mu", nullptr)) {
+                } else if (is("--mu", nullptr)) {
                     options.mu = *number;
-                } else if (takes_value("--bessel-arg-top", nullptr)) {
+                    options.data_scale = true;
+                } else if (is("--bessel-arg-top", nullptr)) {
                     options.control.BesselArgTop = *number;
-                } else if (takes_value("--tolerance", nullptr)) {
+                } else if (is("--tolerance", nullptr)) {
                     options.control.Tolerance = *number;
                 } else {
                     options.control.ResultTol = *number;
@@ -260,117 +469,291 @@ std::optional<std::string> parse_options(const std::vector<std::string>& argumen
 
 const char* usage_text() { return usage; }
 
+std::uint64_t cell_count(const Options& options) {
+    std::uint64_t count = 1;
+    for (const std::size_t size :
+         {options.alphas.size(), options.sigmas.size(), options.nus.size()}) {
+        if (size != 0 && count > std::numeric_limits<std::uint64_t>::max() / size) {
+            return std::numeric_limits<std::uint64_t>::max();
+        }
+        count *= size;
+    }
+    return count;
+}
+
 double gammasquared_for(const Options& options, double nu) {
     return options.gamma_offset ? nu + *options.gamma_offset : options.gammasquared;
 }
 
 std::optional<std::string> validate(const Options& options) {
-    const int which = static_cast<int>(options.kind);
+    std::vector<std::string> problems;
+    const auto outside = [&](const std::string& name, double value, const std::string& range) {
+        problems.push_back(name + " = " + shortest(value) + " is outside " + range);
+    };
+    const auto supported = [](auto low, auto high) {
+        return "the supported range [" + shortest(static_cast<double>(low)) + ", " +
+               shortest(static_cast<double>(high)) + "]";
+    };
     for (const double alpha : options.alphas) {
-        for (const double sigma : options.sigmas) {
-            for (const double nu : options.nus) {
-                bool ok = false;
-                std::string message(arguments_message_length, ' ');
-                const ControlParms& c = options.control;
-                const double g2 = gammasquared_for(options, nu);
-                checkarguments(which, alpha, options.lambda, sigma, nu, options.mu, g2,
-                               c.MaximumIterations, c.BesselArgTop, c.Tolerance, c.ResultTol, ok,
-                               message);
-                if (!ok) {
-                    // The segments of the failed tests, without their fill.
-                    std::string reasons;
-                    for (std::size_t s = 0; s < message.size(); s += arguments_segment_length) {
-                        std::string segment = message.substr(s, arguments_segment_length);
-                        segment.erase(segment.find_last_not_of(' ') + 1);
-                        if (!segment.empty()) {
-                            reasons += (reasons.empty() ? "" : " ") + segment;
-                        }
-                    }
-                    return reasons;
-                }
+        if (!(alpha > 0.0 && alpha < 1.0)) {
+            outside("alpha", alpha, "(0, 1): it must lie strictly between 0 and 1");
+            break;
+        }
+    }
+    for (const double sigma : options.sigmas) {
+        if (!(sigma >= min_sigma && sigma <= max_sigma)) {
+            outside("sigma", sigma, supported(min_sigma, max_sigma));
+            break;
+        }
+    }
+    if (options.ns) {
+        for (const double n : *options.ns) {
+            if (!(n >= static_cast<double>(min_measurements) &&
+                  n <= static_cast<double>(max_measurements))) {
+                outside("n", n, supported(min_measurements, max_measurements));
+                break;
+            }
+        }
+    } else {
+        for (const double nu : options.nus) {
+            if (!(nu >= min_nu && nu <= max_nu)) {
+                outside("nu", nu, supported(min_nu, max_nu));
+                break;
             }
         }
     }
-    return std::nullopt;
+    for (const double nu : options.nus) {
+        const double g2 = gammasquared_for(options, nu);
+        if (!(std::isfinite(g2) && g2 > 0.0)) {
+            outside("gammasquared", g2, "the finite positive numbers");
+            break;
+        }
+    }
+    if (!(std::isfinite(options.lambda) && options.lambda != 0.0)) {
+        outside("lambda", options.lambda, "the finite non-zero numbers");
+    }
+    if (!(options.control.BesselArgTop <= max_bessel_arg_top)) {
+        outside("bessel-arg-top", options.control.BesselArgTop, "its range: it can be at most 800");
+    }
+    if (problems.empty()) {
+        return std::nullopt;
+    }
+    std::string text;
+    for (const auto& p : problems) {
+        text += (text.empty() ? "" : "; ") + p;
+    }
+    return text;
 }
 
-namespace {
-
-// One cell, as lvlim computes the record with these values.
-Cell compute_cell(const Options& options, double alpha, double sigma, double nu) {
+Cell compute_cell(const Options& options, std::uint64_t index) {
+    const std::uint64_t per_sigma = options.nus.size();
+    const std::uint64_t per_alpha = per_sigma * options.sigmas.size();
     Cell cell;
-    cell.alpha = alpha;
-    cell.sigma = sigma;
-    cell.nu = nu;
-    std::ostringstream messages;
-    engine_messages = &messages;
-    controlparms = options.control;
-    const double g2 = gammasquared_for(options, nu);
-    double time = 0.0;
-    if (options.kind == Kind::two_sided) {
-        twotail(options.mu, sigma, nu, alpha, options.lambda, g2, controlparms.BesselArgTop,
-                controlparms.Tolerance, controlparms.ResultTol, controlparms.MaximumIterations,
-                cell.limit, cell.k, cell.limit_upper, cell.k_upper, time, cell.iterations,
-                cell.iterations_upper);
-    } else {
-        const int which = static_cast<int>(options.kind);
-        onetail(which, options.mu, sigma, nu, alpha, options.lambda, g2,
-                controlparms.BesselArgTop, controlparms.Tolerance, controlparms.ResultTol,
-                controlparms.MaximumIterations, cell.k, cell.limit, time, cell.iterations);
+    cell.alpha = options.alphas[index / per_alpha];
+    cell.sigma = options.sigmas[index % per_alpha / per_sigma];
+    cell.nu = options.nus[index % per_sigma];
+    const Setting setting{options.mu, cell.sigma, cell.nu, gammasquared_for(options, cell.nu),
+                          options.lambda};
+    const ControlParms& c = options.control;
+    const Controls controls{c.MaximumIterations, c.BesselArgTop, c.Tolerance, c.ResultTol};
+    const lvlim::Kind kind = options.kind == Kind::upper   ? lvlim::Kind::upper
+                             : options.kind == Kind::lower ? lvlim::Kind::lower
+                                                           : lvlim::Kind::two_sided;
+    Limits got = limits(setting, kind, cell.alpha, controls);
+    switch (options.kind) {
+    case Kind::upper:
+        cell.k = got.k_upper;
+        cell.limit = got.upper;
+        cell.iterations = got.iterations_upper;
+        break;
+    case Kind::lower:
+        cell.k = got.k_lower;
+        cell.limit = got.lower;
+        cell.iterations = got.iterations_lower;
+        break;
+    case Kind::two_sided: {
+        cell.k = got.k_lower;
+        cell.k_upper = got.k_upper;
+        cell.iterations = got.iterations_lower;
+        cell.iterations_upper = got.iterations_upper;
+        // The table gives the pair as the engine labels it: the limit from k_lower first. The
+        // API orders the pair; the engine's limit is mu-hat + lambda sigma^2 + sgn k c with
+        // c > 0, and rounding keeps that order, so the pair was swapped exactly when
+        // sgn k_lower > sgn k_upper (an equal pair reads the same either way).
+        const double sgn = options.lambda < 0.0 ? -1.0 : 1.0;
+        const bool swapped = !std::isnan(got.lower) && !std::isnan(got.upper) &&
+                             sgn * got.k_lower > sgn * got.k_upper;
+        cell.limit = swapped ? got.upper : got.lower;
+        cell.limit_upper = swapped ? got.lower : got.upper;
+        break;
     }
-    engine_messages = &std::cout;
-    cell.messages = messages.str();
+    }
+    cell.failed = got.status == Status::search_failed;
+    cell.messages = std::move(got.messages);
     return cell;
 }
 
-} // namespace
-
-std::vector<Cell> compute(const Options& options, unsigned threads,
-                          void (*progress)(std::size_t done, std::size_t total)) {
-    struct Point {
-        double alpha;
-        double sigma;
-        double nu;
-    };
-    std::vector<Point> points;
-    for (const double alpha : options.alphas) {
-        for (const double sigma : options.sigmas) {
-            for (const double nu : options.nus) {
-                points.push_back({alpha, sigma, nu});
-            }
-        }
-    }
-    std::vector<Cell> cells(points.size());
+double measure_rate(const Options& options, unsigned threads, std::size_t samples,
+                    const std::atomic<bool>& stop) {
+    const std::uint64_t total = cell_count(options);
+    samples = static_cast<std::size_t>(std::min<std::uint64_t>(samples, total));
     std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
     const auto work = [&] {
-        for (std::size_t i = next++; i < points.size(); i = next++) {
-            cells[i] = compute_cell(options, points[i].alpha, points[i].sigma, points[i].nu);
-            ++done;
+        for (std::size_t i = next++; i < samples && !stop; i = next++) {
+            // Cells spread evenly over the table, whose cost varies along every axis.
+            const auto index = static_cast<std::uint64_t>(
+                static_cast<double>(i) * static_cast<double>(total) / static_cast<double>(samples));
+            (void)compute_cell(options, std::min(index, total - 1));
         }
     };
-    const unsigned count = std::max(1U, std::min<unsigned>(threads, static_cast<unsigned>(points.size())));
+    const auto started = std::chrono::steady_clock::now();
     std::vector<std::thread> workers;
-    for (unsigned t = 1; t < count; ++t) {
+    for (unsigned t = 0; t < std::max(1U, threads); ++t) {
         workers.emplace_back(work);
-    }
-    if (progress == nullptr) {
-        work();
-    } else {
-        // The calling thread reports progress while the workers compute.
-        std::thread last(work);
-        while (done.load() < points.size()) {
-            progress(done.load(), points.size());
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        last.join();
-        progress(points.size(), points.size());
     }
     for (auto& worker : workers) {
         worker.join();
     }
-    return cells;
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    return static_cast<double>(samples) / std::max(took.count(), 1e-9);
 }
+
+RunResult run(const Options& options, unsigned threads, const std::atomic<bool>& stop,
+              const std::function<bool(const Cell&)>& on_cell,
+              const std::function<void(std::uint64_t done, std::uint64_t total)>& on_tick) {
+    const std::uint64_t total = cell_count(options);
+    threads = std::max(1U, threads);
+    // Enough cells in flight that a slow cell does not idle the other workers for long.
+    const std::uint64_t window = std::min<std::uint64_t>(total, std::max(256U, 64U * threads));
+    std::vector<Cell> slots(static_cast<std::size_t>(window));
+    std::vector<char> ready(static_cast<std::size_t>(window), 0);
+    std::mutex mutex;
+    std::condition_variable cell_ready;
+    std::condition_variable room;
+    std::uint64_t next = 0;  // the next cell to hand to a worker
+    std::uint64_t first = 0; // the first cell not yet written
+    bool stopping = false;
+    std::atomic<std::uint64_t> done{0};
+    std::string error; // what a worker threw, if anything
+
+    const auto work = [&] {
+        std::unique_lock lock(mutex);
+        while (true) {
+            room.wait(lock, [&] { return stopping || next >= total || next < first + window; });
+            if (stopping || next >= total) {
+                return;
+            }
+            const std::uint64_t index = next++;
+            lock.unlock();
+            Cell cell;
+            std::string failure;
+            try {
+                cell = compute_cell(options, index);
+            } catch (const std::exception& e) {
+                failure = e.what();
+            }
+            lock.lock();
+            if (!failure.empty()) {
+                error = failure;
+                stopping = true;
+                room.notify_all();
+                cell_ready.notify_all();
+                return;
+            }
+            slots[static_cast<std::size_t>(index % window)] = std::move(cell);
+            ready[static_cast<std::size_t>(index % window)] = 1;
+            ++done;
+            if (index == first) {
+                cell_ready.notify_one();
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    workers.reserve(threads);
+    for (unsigned t = 0; t < threads; ++t) {
+        workers.emplace_back(work);
+    }
+
+    RunResult result;
+    auto last_tick = std::chrono::steady_clock::now();
+    const auto tick = [&](bool force) {
+        const auto now = std::chrono::steady_clock::now();
+        if (force || now - last_tick >= std::chrono::milliseconds(100)) {
+            last_tick = now;
+            on_tick(done.load(), total);
+        }
+    };
+    // Hands over the cells complete in order; false once the consumer wants no more.
+    const auto drain = [&](std::unique_lock<std::mutex>& lock) {
+        while (first < total && ready[static_cast<std::size_t>(first % window)] != 0) {
+            const auto slot = static_cast<std::size_t>(first % window);
+            Cell cell = std::move(slots[slot]);
+            slots[slot] = Cell{};
+            ready[slot] = 0;
+            ++first;
+            room.notify_all();
+            lock.unlock();
+            ++result.written;
+            result.failed += cell.failed ? 1 : 0;
+            bool more = false;
+            std::string failure;
+            try {
+                more = on_cell(cell);
+            } catch (const std::exception& e) {
+                failure = e.what();
+            }
+            tick(false);
+            lock.lock();
+            if (!failure.empty() && error.empty()) {
+                error = failure;
+            }
+            if (!more) {
+                return false;
+            }
+        }
+        return true;
+    };
+    {
+        std::unique_lock lock(mutex);
+        while (first < total && !stopping) {
+            if (stop.load()) {
+                stopping = true;
+                break;
+            }
+            cell_ready.wait_for(lock, std::chrono::milliseconds(100), [&] {
+                return stopping || ready[static_cast<std::size_t>(first % window)] != 0;
+            });
+            if (!drain(lock)) {
+                stopping = true;
+                result.stopped = true;
+                break;
+            }
+            lock.unlock();
+            tick(false);
+            lock.lock();
+        }
+        stopping = true;
+        room.notify_all();
+    }
+    for (auto& worker : workers) {
+        worker.join();
+    }
+    if (!error.empty()) {
+        throw std::runtime_error(error);
+    }
+    if (first < total) {
+        // Stopped: the cells complete in order are still written.
+        std::unique_lock lock(mutex);
+        if (!result.stopped) {
+            drain(lock);
+        }
+        result.stopped = true;
+    }
+    tick(true);
+    return result;
+}
+
+// ---- The layouts --------------------------------------------------------------------------
 
 std::string value_text(double value) {
     std::string text = format_list_real(value);
@@ -378,91 +761,169 @@ std::string value_text(double value) {
     return text;
 }
 
-void write_csv(std::ostream& out, const Options& options, const std::vector<Cell>& cells) {
+namespace {
+
+constexpr const char* csv_status_ok = "ok";
+constexpr const char* csv_status_failed = "search failed";
+constexpr const char* legend = "* search failed: a search did not converge, the value is not to be "
+                               "trusted";
+// Text columns are at least this wide, and wider when a label of the axes needs it.
+constexpr std::size_t min_column_width = 14;
+
+} // namespace
+
+Writer::Writer(std::ostream& out, const Options& options) : out_(out), options_(options) {
     const bool pair = options.kind == Kind::two_sided;
-    out << "alpha,sigma,nu,lambda,gammasquared,";
-    out << (pair ? "k_lower,k_upper,iterations_lower,iterations_upper" : "k,iterations");
-    if (options.data_scale) {
-        out << (pair ? ",mu,lower_limit,upper_limit" : ",mu,limit");
-    }
-    out << '\n';
-    for (const Cell& c : cells) {
-        out << shortest(c.alpha) << ',' << shortest(c.sigma) << ',' << shortest(c.nu) << ','
-            << shortest(options.lambda) << ',' << shortest(gammasquared_for(options, c.nu)) << ','
-            << value_text(c.k) << ',';
-        if (pair) {
-            out << value_text(c.k_upper) << ',' << c.iterations << ',' << c.iterations_upper;
-        } else {
-            out << c.iterations;
-        }
+    if (options.format == Format::csv) {
+        out << "alpha,sigma,nu,lambda,gammasquared,";
+        out << (pair ? "k_lower,k_upper,iterations_lower,iterations_upper" : "k,iterations");
         if (options.data_scale) {
-            out << ',' << shortest(options.mu) << ',' << value_text(c.limit);
-            if (pair) {
-                out << ',' << value_text(c.limit_upper);
-            }
+            out << (pair ? ",mu,lower_limit,upper_limit" : ",mu,limit");
         }
-        out << '\n';
+        out << ",status\n";
+        return;
+    }
+    const auto add = [&](const char* title, double Cell::*value) {
+        blocks_.push_back({title, value, nullptr, {}});
+    };
+    if (pair) {
+        add("k, lower of a pair of two-sided limits", &Cell::k);
+        add("k, upper of a pair of two-sided limits", &Cell::k_upper);
+        if (options.data_scale) {
+            add("lower limit for mu + lambda*sigma^2", &Cell::limit);
+            add("upper limit for mu + lambda*sigma^2", &Cell::limit_upper);
+        }
+    } else {
+        add(options.kind == Kind::upper ? "k, one-sided upper limit" : "k, one-sided lower limit",
+            &Cell::k);
+        if (options.data_scale) {
+            add("limit for mu + lambda*sigma^2", &Cell::limit);
+        }
+    }
+    for (std::size_t b = 1; b < blocks_.size(); ++b) {
+        blocks_[b].held = std::tmpfile();
+        if (blocks_[b].held == nullptr) {
+            throw std::runtime_error("cannot create a temporary file for the text layout");
+        }
+    }
+    for (const auto* axis : {&options.sigmas, &options.nus}) {
+        for (const double v : *axis) {
+            width_ = std::max(width_, shortest(v).size() + 2);
+        }
+    }
+    width_ = std::max(width_, min_column_width);
+}
+
+Writer::~Writer() {
+    for (Block& block : blocks_) {
+        if (block.held != nullptr) {
+            std::fclose(block.held);
+        }
     }
 }
 
-void write_text(std::ostream& out, const Options& options, const std::vector<Cell>& cells) {
-    constexpr int width = 14;
-    const auto column = [&](const std::string& text) {
-        out << std::string(text.size() < width ? width - text.size() : 1, ' ') << text;
-    };
-    const bool pair = options.kind == Kind::two_sided;
-    const std::size_t per_alpha = options.sigmas.size() * options.nus.size();
-    const std::string gamma_rule = options.gamma_offset
-                                       ? "nu + " + shortest(*options.gamma_offset)
-                                       : shortest(options.gammasquared);
-    struct Block {
-        const char* title;
-        double Cell::*value;
-    };
-    std::vector<Block> blocks;
-    if (pair) {
-        blocks.push_back({"k, lower of a pair of two-sided limits", &Cell::k});
-        blocks.push_back({"k, upper of a pair of two-sided limits", &Cell::k_upper});
-        if (options.data_scale) {
-            blocks.push_back({"lower limit for mu + lambda*sigma^2", &Cell::limit});
-            blocks.push_back({"upper limit for mu + lambda*sigma^2", &Cell::limit_upper});
-        }
-    } else {
-        blocks.push_back({options.kind == Kind::upper ? "k, one-sided upper limit"
-                                                      : "k, one-sided lower limit",
-                          &Cell::k});
-        if (options.data_scale) {
-            blocks.push_back({"limit for mu + lambda*sigma^2", &Cell::limit});
-        }
+void Writer::put(Block& block, const std::string& text) {
+    if (block.held == nullptr) {
+        out_ << text;
+    } else if (std::fwrite(text.data(), 1, text.size(), block.held) != text.size()) {
+        throw std::runtime_error("cannot write a temporary file of the text layout");
     }
-    bool first = true;
-    for (std::size_t a = 0; a < options.alphas.size(); ++a) {
-        for (const Block& block : blocks) {
-            if (!first) {
-                out << '\n';
-            }
-            first = false;
-            out << block.title << ", alpha = " << shortest(options.alphas[a])
-                << ", lambda = " << shortest(options.lambda) << ", gammasquared = " << gamma_rule;
-            if (options.data_scale) {
-                out << ", mu = " << shortest(options.mu);
-            }
-            out << '\n';
-            column("sigma \\ nu");
-            for (const double nu : options.nus) {
-                column(shortest(nu));
-            }
-            out << '\n';
-            for (std::size_t s = 0; s < options.sigmas.size(); ++s) {
-                column(shortest(options.sigmas[s]));
-                for (std::size_t n = 0; n < options.nus.size(); ++n) {
-                    const Cell& cell = cells[a * per_alpha + s * options.nus.size() + n];
-                    column(value_text(cell.*(block.value)));
-                }
-                out << '\n';
-            }
+}
+
+void Writer::begin_level(std::size_t alpha_index) {
+    const std::string gamma_rule = options_.gamma_offset
+                                       ? "nu + " + shortest(*options_.gamma_offset)
+                                       : shortest(options_.gammasquared);
+    level_failed_ = false;
+    for (Block& block : blocks_) {
+        std::string head = first_block_ ? "" : "\n";
+        first_block_ = false;
+        head += block.title + ", alpha = " + shortest(options_.alphas[alpha_index]) +
+                ", lambda = " + shortest(options_.lambda) + ", gammasquared = " + gamma_rule;
+        if (options_.data_scale) {
+            head += ", mu = " + shortest(options_.mu);
+        }
+        head += '\n';
+        std::string labels = "sigma \\ nu";
+        head += std::string(width_ - labels.size(), ' ') + labels;
+        for (const double nu : options_.nus) {
+            const std::string label = shortest(nu);
+            head += std::string(width_ - label.size(), ' ') + label;
+        }
+        head += '\n';
+        put(block, head);
+    }
+}
+
+void Writer::end_level() {
+    const std::string tail = level_failed_ ? std::string(legend) + "\n" : "";
+    for (Block& block : blocks_) {
+        if (block.held == nullptr) {
+            out_ << tail;
+            continue;
+        }
+        std::fflush(block.held);
+        std::rewind(block.held);
+        char buffer[1 << 14];
+        for (std::size_t got = 0; (got = std::fread(buffer, 1, sizeof buffer, block.held)) > 0;) {
+            out_.write(buffer, static_cast<std::streamsize>(got));
+        }
+        out_ << tail;
+        std::rewind(block.held);
+        if (ftruncate(fileno(block.held), 0) != 0) {
+            throw std::runtime_error("cannot reuse a temporary file of the text layout");
         }
     }
 }
+
+void Writer::cell(const Cell& c) {
+    const std::uint64_t index = index_++;
+    if (options_.format == Format::csv) {
+        const bool pair = options_.kind == Kind::two_sided;
+        out_ << shortest(c.alpha) << ',' << shortest(c.sigma) << ',' << shortest(c.nu) << ','
+             << shortest(options_.lambda) << ',' << shortest(gammasquared_for(options_, c.nu))
+             << ',' << value_text(c.k) << ',';
+        if (pair) {
+            out_ << value_text(c.k_upper) << ',' << c.iterations << ',' << c.iterations_upper;
+        } else {
+            out_ << c.iterations;
+        }
+        if (options_.data_scale) {
+            out_ << ',' << shortest(options_.mu) << ',' << value_text(c.limit);
+            if (pair) {
+                out_ << ',' << value_text(c.limit_upper);
+            }
+        }
+        out_ << ',' << (c.failed ? csv_status_failed : csv_status_ok) << '\n';
+        return;
+    }
+    const std::uint64_t per_sigma = options_.nus.size();
+    const std::uint64_t per_alpha = per_sigma * options_.sigmas.size();
+    if (index % per_alpha == 0) {
+        begin_level(static_cast<std::size_t>(index / per_alpha));
+    }
+    const auto column = [&](std::string& line, const std::string& text) {
+        line.append(text.size() < width_ ? width_ - text.size() : 1, ' ');
+        line += text;
+    };
+    level_failed_ = level_failed_ || c.failed;
+    for (Block& block : blocks_) {
+        if (index % per_sigma == 0) {
+            block.line.clear();
+            column(block.line, shortest(c.sigma));
+        }
+        const std::string text = value_text(c.*(block.value));
+        column(block.line, c.failed ? Writer::failed_mark + text : text);
+        if (index % per_sigma == per_sigma - 1) {
+            block.line += '\n';
+            put(block, block.line);
+        }
+    }
+    if (index % per_alpha == per_alpha - 1) {
+        end_level();
+    }
+}
+
+
 
 } // namespace lvlim::table

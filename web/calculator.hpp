@@ -1,0 +1,69 @@
+// The page's calculator: reading what the user typed, and the results of lvlim-data's fields,
+// all through the public API. Plain C++, so that the same code runs in the browser (bindings.cpp)
+// and natively in the tests.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lvlim/lvlim.hpp"
+
+namespace lvlim::web {
+
+// A message for the input it belongs to: "data", "n", "log_mean", "log_sd", "confidence",
+// "kind" (the names of the page's fields and of the URL's query).
+struct FieldError {
+    std::string field;
+    std::string message;
+};
+
+// One row of results, one per confidence level, with the fields of lvlim-data's JSON row.
+struct Row {
+    double confidence = 0.0;
+    Kind kind = Kind::two_sided;
+    LognormalMean result;
+};
+
+struct Outcome {
+    std::optional<Summary> summary;
+    std::vector<Row> rows;
+    std::vector<FieldError> errors; // empty when every row was computed
+    std::vector<double> values;     // the measurements read, in order (data mode only)
+};
+
+// The measurements of `text` as lvlim-data reads a list: items separated by blanks, tabs or
+// commas, any number to a line, blank lines skipped, '#' to the end of the line a comment, a CR
+// before a line end ignored. The first item that is not a finite positive number is an error
+// that names its line and column (both from 1).
+struct Reading {
+    std::vector<double> values;
+    std::optional<std::string> error;
+};
+[[nodiscard]] Reading read_measurements(std::string_view text);
+
+// A comma or blank separated list of confidence levels, each strictly between 0 and 1.
+struct Confidences {
+    std::vector<double> values;
+    std::optional<std::string> error;
+};
+[[nodiscard]] Confidences read_confidences(std::string_view text);
+
+// The limits from measurements, or from n and the mean and standard deviation of the logs.
+// `kind` is "upper", "lower" or "two-sided". Nothing throws: every refusal is a FieldError.
+[[nodiscard]] Outcome from_measurements(std::string_view text, const std::string& kind,
+                                        std::string_view confidences);
+[[nodiscard]] Outcome from_logs(std::string_view n, std::string_view log_mean,
+                                std::string_view log_sd, const std::string& kind,
+                                std::string_view confidences);
+
+// One cell of a table of k: the lognormal setting of n measurements (nu = n - 1,
+// gammasquared = n, lambda 0.5, mu 0) at log standard deviation `sigma`.
+[[nodiscard]] Limits table_cell(double n, double sigma, Kind kind, double confidence);
+
+// The shortest text that reads back as `value` ("0.95"); "NaN" for a value that is not a number.
+[[nodiscard]] std::string shortest(double value);
+
+} // namespace lvlim::web

@@ -1,0 +1,612 @@
+// The page: reads the fields, asks the Worker, shows the answers; keeps its state in the URL.
+'use strict';
+
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const debounceMs = 250;
+  // Links carry the measurements themselves only up to this many values.
+  const maxLinkValues = 2000;
+  // lvlim-data's fields of a result row, in its order.
+  const rowFields = ['n', 'log_mean', 'log_sd', 'nu', 'gammasquared', 'confidence', 'kind', 'mvue',
+    'sample_mean', 'plug_in', 'k_lower', 'k_upper', 'log_lower', 'log_upper', 'mean_lower',
+    'mean_upper', 'status', 'messages'];
+
+  const show6 = (x) => (x === null || x === undefined ? '—' : Number(x).toPrecision(6));
+  const full = (x) => (x === null || x === undefined ? '' : String(x));
+  const percent = (c) => `${Number((c * 100).toPrecision(12))}%`;
+
+  function showFailure(text) {
+    const state = $('state');
+    state.dataset.state = 'error';
+    state.textContent = text;
+  }
+  // Nothing escapes to the console unseen: any fault shows where the results go.
+  window.addEventListener('error', (e) => { showFailure(`Unexpected failure: ${e.message}`); e.preventDefault(); });
+  window.addEventListener('unhandledrejection', (e) => { showFailure(`Unexpected failure: ${e.reason}`); e.preventDefault(); });
+
+  // ---- A Worker and its answers ----------------------------------------------------------
+
+  // Over HTTP the Worker runs worker.js. Opened from a folder (file://) the browser starts no
+  // Worker from a file: the engine's and the Worker's code are loaded into the page as scripts
+  // (the engine carries its WebAssembly inside) and the Worker is made from their source text.
+  const fromFolder = location.protocol === 'file:';
+  let workerSource = null;
+  const loaded = (src) => new Promise((resolve, reject) => {
+    const script = document.createElement('script');
+    script.src = src;
+    script.onload = resolve;
+    script.onerror = () => reject(new Error(`cannot load ${src}`));
+    document.head.append(script);
+  });
+  const ready = fromFolder
+    ? Promise.all([loaded('lvlim_web.js'), loaded('worker.js')]).then(() => {
+      /* global createLvlim, lvlimWorker */
+      const text = `var _scriptDir;\nvar createLvlim = ${createLvlim};\n${lvlimWorker}\nlvlimWorker();\n`;
+      workerSource = URL.createObjectURL(new Blob([text], { type: 'text/javascript' }));
+    })
+    : Promise.resolve();
+
+  function newWorker() {
+    return new Worker(fromFolder ? workerSource : 'worker.js');
+  }
+
+  function makeEngine(onAnswer) {
+    const worker = newWorker();
+    worker.onmessage = (e) => onAnswer(e.data.id, e.data.answer);
+    worker.onerror = (e) => { e.preventDefault(); showFailure(`The engine could not start: ${e.message || 'no WebAssembly?'}`); };
+    return worker;
+  }
+
+  // ---- Tabs ----------------------------------------------------------------------------------
+
+  const tabs = [$('tab-data'), $('tab-summary'), $('tab-table')];
+  let currentTab = 'data';
+
+  function selectTab(name, focus) {
+    currentTab = name;
+    for (const tab of tabs) {
+      const selected = tab.id === `tab-${name}`;
+      tab.setAttribute('aria-selected', String(selected));
+      tab.tabIndex = selected ? 0 : -1;
+      $(tab.getAttribute('aria-controls')).hidden = !selected;
+      if (selected && focus) tab.focus();
+    }
+    $('calculator').hidden = name === 'table';
+    schedule();
+  }
+
+  tabs.forEach((tab, i) => {
+    tab.addEventListener('click', () => selectTab(tab.id.slice(4), false));
+    tab.addEventListener('keydown', (e) => {
+      const moves = { ArrowRight: i + 1, ArrowLeft: i - 1, Home: 0, End: tabs.length - 1 };
+      if (!(e.key in moves)) return;
+      e.preventDefault();
+      const next = tabs[(moves[e.key] + tabs.length) % tabs.length];
+      selectTab(next.id.slice(4), true);
+    });
+  });
+
+  // ---- The calculator ------------------------------------------------------------------------
+
+  let latest = 0;
+  let lastAnswer = null;
+  let timer = null;
+  let calculator = null;
+  function onCalculatorAnswer(id, answer) {
+    if (id !== latest) return; // an answer overtaken by newer input
+    try {
+      render(answer);
+    } catch (error) {
+      showFailure(`Unexpected failure: ${error}`);
+    }
+  }
+
+  const kind = () => document.querySelector('input[name="kind"]:checked').value;
+
+  function schedule() {
+    clearTimeout(timer);
+    timer = setTimeout(compute, debounceMs);
+  }
+
+  function compute() {
+    updateUrl();
+    if (currentTab === 'table' || calculator === null) return;
+    const job = { id: ++latest, kind: kind(), confidence: $('confidence').value };
+    if (currentTab === 'data') {
+      if ($('data').value.trim() === '') { clearResults('Enter measurements or summary statistics.'); return; }
+      Object.assign(job, { type: 'data', text: $('data').value });
+    } else {
+      const parts = ['n', 'log_mean', 'log_sd'].map((f) => $(f).value.trim());
+      if (parts.every((p) => p === '')) { clearResults('Enter n and the mean and standard deviation of the logs.'); return; }
+      Object.assign(job, { type: 'logs', n: parts[0], log_mean: parts[1], log_sd: parts[2] });
+    }
+    const state = $('state');
+    state.dataset.state = 'busy';
+    state.textContent = 'Computing';
+    calculator.postMessage(job);
+  }
+
+  function clearErrors() {
+    for (const p of document.querySelectorAll('#calculator .error')) p.textContent = '';
+    for (const el of document.querySelectorAll('#calculator [aria-invalid]')) el.removeAttribute('aria-invalid');
+  }
+
+  function clearResults(text) {
+    ++latest;
+    clearErrors();
+    lastAnswer = null;
+    $('result-body').replaceChildren();
+    $('strip-plot').replaceChildren();
+    $('qq-plot').replaceChildren();
+    for (const b of ['download-csv', 'download-json', 'download-strip', 'download-qq']) $(b).disabled = true;
+    $('state').dataset.state = 'idle';
+    $('state').textContent = text;
+  }
+
+  function valueElement(field, value, text) {
+    const span = document.createElement('span');
+    span.dataset.field = field;
+    span.dataset.value = full(value);
+    span.textContent = text === undefined ? show6(value) : text;
+    return span;
+  }
+
+  function addPair(list, label, element) {
+    const dt = document.createElement('dt');
+    dt.textContent = label;
+    const dd = document.createElement('dd');
+    dd.append(element);
+    list.append(dt, dd);
+  }
+
+  function limitLabels(row) {
+    const p = percent(row.confidence);
+    if (row.kind === 'upper') return { upper: `${p} upper confidence limit of the mean` };
+    if (row.kind === 'lower') return { lower: `${p} lower confidence limit of the mean` };
+    return {
+      lower: `${p} confidence interval of the mean, lower limit`,
+      upper: `${p} confidence interval of the mean, upper limit`,
+    };
+  }
+
+  function render(answer) {
+    clearErrors();
+    lastAnswer = null;
+    const body = $('result-body');
+    body.replaceChildren();
+    const state = $('state');
+    if (answer.errors.length > 0) {
+      for (const error of answer.errors) {
+        const target = $(`${error.field}-error`) || $('state');
+        target.textContent = error.message;
+        const input = $(error.field);
+        if (input) input.setAttribute('aria-invalid', 'true');
+      }
+      state.dataset.state = 'error';
+      state.textContent = 'Nothing computed: see the message next to the field.';
+      for (const b of ['download-csv', 'download-json']) $(b).disabled = true;
+      drawPlots(answer, null);
+      return;
+    }
+    lastAnswer = answer;
+    const s = answer.summary;
+    const summary = document.createElement('dl');
+    summary.className = 'values';
+    addPair(summary, 'n, number of measurements', valueElement('n', s.n, String(s.n)));
+    addPair(summary, 'Mean of the logs', valueElement('log_mean', s.log_mean));
+    addPair(summary, 'Standard deviation of the logs', valueElement('log_sd', s.log_sd));
+    addPair(summary, 'Unbiased estimate of the mean (minimum variance)', valueElement('mvue', s.mvue));
+    addPair(summary, 'Arithmetic mean of the sample', valueElement('sample_mean', s.sample_mean,
+      s.sample_mean === null ? 'not known from summary statistics' : undefined));
+    addPair(summary, 'Plug-in estimate exp(mean + sd²/2)', valueElement('plug_in', s.plug_in));
+    body.append(summary);
+
+    let failed = 0;
+    for (const row of answer.results) {
+      const box = document.createElement('div');
+      box.className = 'row';
+      box.dataset.confidence = String(row.confidence);
+      const labels = limitLabels(row);
+      const list = document.createElement('dl');
+      list.className = 'values';
+      const bad = row.status !== 'ok';
+      const mark = bad ? '⚠ ' : '';
+      if (labels.lower) addPair(list, labels.lower, valueElement('mean_lower', row.mean_lower, mark + show6(row.mean_lower)));
+      if (labels.upper) addPair(list, labels.upper, valueElement('mean_upper', row.mean_upper, mark + show6(row.mean_upper)));
+      addPair(list, 'Searches', valueElement('status', row.status, bad ? '⚠ search failed: this limit is not to be trusted' : 'converged'));
+      box.append(list);
+      if (bad) {
+        ++failed;
+        box.classList.add('failed');
+        box.querySelector('[data-field="status"]').classList.add('failed-mark');
+      }
+      const details = document.createElement('details');
+      const title = document.createElement('summary');
+      title.textContent = 'On the log scale';
+      const logs = document.createElement('dl');
+      logs.className = 'values';
+      addPair(logs, 'nu, degrees of freedom', valueElement('nu', row.nu));
+      addPair(logs, 'gammasquared', valueElement('gammasquared', row.gammasquared));
+      if (labels.lower) {
+        addPair(logs, 'Standardized lower limit k', valueElement('k_lower', row.k_lower));
+        addPair(logs, 'Lower limit of mu + sigma²/2', valueElement('log_lower', row.log_lower));
+      }
+      if (labels.upper) {
+        addPair(logs, 'Standardized upper limit k', valueElement('k_upper', row.k_upper));
+        addPair(logs, 'Upper limit of mu + sigma²/2', valueElement('log_upper', row.log_upper));
+      }
+      details.append(title, logs);
+      if (row.messages.length > 0) {
+        const messages = document.createElement('pre');
+        messages.className = 'messages';
+        messages.textContent = row.messages.join('\n');
+        details.append(messages);
+        details.open = bad;
+      }
+      box.append(details);
+      body.append(box);
+    }
+    state.dataset.state = 'done';
+    state.textContent = failed > 0
+      ? `⚠ ${failed} of ${answer.results.length} searches failed: those limits are marked.`
+      : `Computed from n = ${s.n}.`;
+    for (const b of ['download-csv', 'download-json']) $(b).disabled = false;
+    drawPlots(answer, answer.results[0]);
+  }
+
+  function drawPlots(answer, row) {
+    const strip = $('strip-plot');
+    const qq = $('qq-plot');
+    if (!answer.plot || !answer.summary) {
+      strip.replaceChildren();
+      qq.replaceChildren();
+      $('download-strip').disabled = true;
+      $('download-qq').disabled = true;
+      return;
+    }
+    const marks = [{ value: answer.summary.mvue, label: 'estimate', colour: '#1b7a1b' }];
+    if (row) {
+      const p = percent(row.confidence);
+      if (row.mean_lower !== null) marks.push({ value: row.mean_lower, label: `${p} lower`, colour: '#a4161a', dash: true });
+      if (row.mean_upper !== null) marks.push({ value: row.mean_upper, label: `${p} upper`, colour: '#a4161a', dash: true });
+    }
+    strip.innerHTML = Plots.strip(answer.plot, marks);
+    qq.innerHTML = Plots.qq(answer.plot, answer.summary.log_mean, answer.summary.log_sd);
+    $('download-strip').disabled = false;
+    $('download-qq').disabled = false;
+  }
+
+  // ---- Downloads -----------------------------------------------------------------------------
+
+  function download(name, type, text) {
+    const url = URL.createObjectURL(new Blob([text], { type }));
+    const a = document.createElement('a');
+    a.href = url;
+    a.download = name;
+    document.body.append(a);
+    a.click();
+    a.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 1000);
+  }
+
+  const csvCell = (v) => {
+    const text = Array.isArray(v) ? v.join('\n') : v === null || v === undefined ? '' : String(v);
+    return /[",\n]/.test(text) ? `"${text.replace(/"/g, '""')}"` : text;
+  };
+
+  function resultsCsv(answer) {
+    const lines = [rowFields.join(',')];
+    for (const row of answer.results) lines.push(rowFields.map((f) => csvCell(row[f])).join(','));
+    return lines.join('\n') + '\n';
+  }
+
+  function resultsJson(answer) {
+    const results = answer.results.map((row) => Object.fromEntries(rowFields.map((f) => [f, row[f]])));
+    return JSON.stringify({ results }, null, 2) + '\n';
+  }
+
+  $('download-csv').addEventListener('click', () => lastAnswer && download('lvlim-results.csv', 'text/csv', resultsCsv(lastAnswer)));
+  $('download-json').addEventListener('click', () => lastAnswer && download('lvlim-results.json', 'application/json', resultsJson(lastAnswer)));
+  $('download-strip').addEventListener('click', () => download('strip-plot.svg', 'image/svg+xml', $('strip-plot').innerHTML));
+  $('download-qq').addEventListener('click', () => download('qq-plot.svg', 'image/svg+xml', $('qq-plot').innerHTML));
+
+  // ---- The URL -------------------------------------------------------------------------------
+
+  const dataItems = (text) => text.split('\n').map((l) => l.replace(/#.*/, '')).join(' ')
+    .split(/[\s,]+/).filter((s) => s !== '');
+
+  function updateUrl() {
+    const q = new URLSearchParams();
+    if (currentTab === 'data') {
+      const items = dataItems($('data').value);
+      if (items.length > 0 && items.length <= maxLinkValues) q.set('data', items.join(','));
+    } else if (currentTab === 'summary') {
+      for (const f of ['n', 'log_mean', 'log_sd']) if ($(f).value.trim() !== '') q.set(f, $(f).value.trim());
+    } else {
+      q.set('tab', 'table');
+    }
+    if (currentTab !== 'table') {
+      q.set('confidence', $('confidence').value.trim());
+      q.set('kind', kind());
+    }
+    const query = q.toString().replace(/%2C/g, ',');
+    history.replaceState(null, '', query ? `?${query}` : location.pathname);
+  }
+
+  function readUrl() {
+    const q = new URLSearchParams(location.search);
+    if (q.has('confidence')) $('confidence').value = q.get('confidence');
+    const k = q.get('kind');
+    const radio = document.querySelector(`input[name="kind"][value="${CSS.escape(k || '')}"]`);
+    if (radio) radio.checked = true;
+    if (q.has('data')) {
+      $('data').value = q.get('data').split(',').join(', ');
+      return 'data';
+    }
+    if (q.has('n') || q.has('log_mean') || q.has('log_sd')) {
+      for (const f of ['n', 'log_mean', 'log_sd']) $(f).value = q.get(f) || '';
+      return 'summary';
+    }
+    return q.get('tab') === 'table' ? 'table' : 'data';
+  }
+
+  $('copy-link').addEventListener('click', () => {
+    updateUrl();
+    copyText(location.href, 'Link copied.', $('state'));
+  });
+
+  function copyText(text, done, where) {
+    const fallback = () => {
+      const area = document.createElement('textarea');
+      area.value = text;
+      document.body.append(area);
+      area.select();
+      const ok = document.execCommand('copy');
+      area.remove();
+      where.textContent = ok ? done : 'Copying is not allowed here; select and copy by hand.';
+    };
+    if (navigator.clipboard && window.isSecureContext) {
+      navigator.clipboard.writeText(text).then(() => { where.textContent = done; }, fallback);
+    } else {
+      fallback();
+    }
+  }
+
+  // ---- A CSV or TSV file ---------------------------------------------------------------------
+
+  let fileRows = null;
+  let fileName = '';
+
+  function splitLine(line, separator) {
+    if (separator === null) return line.trim() === '' ? [] : line.trim().split(/\s+/);
+    const cells = [];
+    let cell = '';
+    let quoted = false;
+    for (let i = 0; i < line.length; ++i) {
+      const c = line[i];
+      if (quoted) {
+        if (c === '"' && line[i + 1] === '"') { cell += '"'; ++i; } else if (c === '"') quoted = false; else cell += c;
+      } else if (c === '"') quoted = true;
+      else if (c === separator) { cells.push(cell); cell = ''; } else cell += c;
+    }
+    cells.push(cell);
+    return cells.map((s) => s.trim());
+  }
+
+  const isNumber = (s) => /^-?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(s);
+
+  function openFile(text, name) {
+    const lines = text.replace(/^\uFEFF/, '').split(/\r?\n/);
+    const first = lines.find((l) => l.trim() !== '' && !l.startsWith('#')) || '';
+    const separator = first.includes('\t') ? '\t' : first.includes(',') ? ',' : first.includes(';') ? ';' : null;
+    const rows = lines.map((l) => (l.startsWith('#') || l.trim() === '' ? null : splitLine(l, separator)));
+    const firstIndex = rows.findIndex((r) => r && r.length > 0);
+    const header = firstIndex >= 0 && rows[firstIndex].some((c) => c !== '' && !isNumber(c));
+    const width = Math.max(0, ...rows.map((r) => (r ? r.length : 0)));
+    fileRows = { rows, header: header ? firstIndex : -1 };
+    fileName = name;
+    const select = $('column');
+    select.replaceChildren();
+    for (let c = 0; c < width; ++c) {
+      const option = document.createElement('option');
+      option.value = String(c);
+      option.textContent = header && rows[firstIndex][c] ? `${c + 1}: ${rows[firstIndex][c]}` : `column ${c + 1}`;
+      select.append(option);
+    }
+    // The last column whose first values are all numbers (identifiers and dates come first).
+    const body = rows.filter((r, i) => r && r.length > 0 && i !== fileRows.header).slice(0, 20);
+    let pick = 0;
+    for (let c = 0; c < width; ++c) {
+      if (body.length > 0 && body.every((r) => isNumber(r[c] || ''))) pick = c;
+    }
+    select.value = String(pick);
+    $('column-picker').hidden = width <= 1;
+    useColumn(pick);
+  }
+
+  // The column as measurement text, line for line with the file so that messages name its lines.
+  function useColumn(c) {
+    const { rows, header } = fileRows;
+    const out = rows.map((r, i) => {
+      if (i === header) return `# ${fileName}, column ${c + 1}${r[c] ? ` (${r[c]})` : ''}`;
+      if (r === null || r.length === 0 || r.every((x) => x === '')) return '';
+      const cell = r[c] === undefined ? '' : r[c];
+      return cell === '' ? '(empty)' : cell.replace(/[\s,]/g, '_');
+    });
+    $('data').value = out.join('\n').replace(/\n+$/, '\n');
+    selectTab('data', false);
+  }
+
+  $('file').addEventListener('change', () => {
+    const file = $('file').files[0];
+    if (!file) return;
+    file.text().then((text) => openFile(text, file.name), (error) => {
+      $('data-error').textContent = `cannot read '${file.name}': ${error}`;
+    });
+  });
+  $('column').addEventListener('change', () => useColumn(Number($('column').value)));
+
+  for (const id of ['data', 'n', 'log_mean', 'log_sd', 'confidence']) $(id).addEventListener('input', schedule);
+  for (const radio of document.querySelectorAll('input[name="kind"]')) radio.addEventListener('change', schedule);
+
+  // ---- The table of k ------------------------------------------------------------------------
+
+  // A list a,b,c or a range FROM:TO:COUNT[:log], as lvlim-table reads them; null if malformed.
+  function parseValues(text) {
+    const t = text.trim();
+    if (t.includes(':')) {
+      const parts = t.split(':');
+      if (parts.length !== 3 && parts.length !== 4) return null;
+      const from = Number(parts[0]);
+      const to = Number(parts[1]);
+      const count = Number(parts[2]);
+      const log = parts.length === 4;
+      if (!isNumber(parts[0]) || !isNumber(parts[1]) || !/^\d+$/.test(parts[2]) || count < 1 || count > 1000 ||
+        (log && (parts[3] !== 'log' || from <= 0 || to <= 0))) return null;
+      const values = [];
+      for (let i = 0; i < count; ++i) {
+        const share = count === 1 ? 0 : i / (count - 1);
+        values.push(log ? Math.exp(Math.log(from) + share * (Math.log(to) - Math.log(from))) : from + share * (to - from));
+      }
+      values[0] = from;
+      values[values.length - 1] = to;
+      return values;
+    }
+    const parts = t.split(',').map((s) => s.trim());
+    if (parts.some((p) => !isNumber(p))) return null;
+    return parts.map(Number);
+  }
+
+  let tableWorker = null;
+  let tableCells = [];
+  let tableDone = 0;
+  let tableSetting = null;
+
+  function tableState(text, state) {
+    $('table-state').textContent = text;
+    $('table-state').dataset.state = state;
+  }
+
+  function stopTable(text) {
+    if (tableWorker) tableWorker.terminate();
+    tableWorker = null;
+    $('table-stop').disabled = true;
+    $('table-start').disabled = false;
+    if (text) tableState(text, 'stopped');
+  }
+
+  function startTable() {
+    for (const id of ['table-n', 'table-sigma', 'table-confidence']) {
+      $(`${id}-error`).textContent = '';
+      $(id).removeAttribute('aria-invalid');
+    }
+    const ns = parseValues($('table-n').value);
+    const sigmas = parseValues($('table-sigma').value);
+    const confidence = Number($('table-confidence').value.trim());
+    const bad = [];
+    if (!ns) bad.push(['table-n', `invalid values '${$('table-n').value}'`]);
+    if (!sigmas) bad.push(['table-sigma', `invalid values '${$('table-sigma').value}'`]);
+    if (!isNumber($('table-confidence').value.trim()) || !(confidence > 0 && confidence < 1)) {
+      bad.push(['table-confidence', `the confidence must lie strictly between 0 and 1, not ${$('table-confidence').value}`]);
+    }
+    if (bad.length > 0) {
+      for (const [id, text] of bad) { $(`${id}-error`).textContent = text; $(id).setAttribute('aria-invalid', 'true'); }
+      tableState('Nothing computed: see the message next to the field.', 'error');
+      return;
+    }
+    if (calculator === null) return; // the engine is still loading
+    stopTable(null);
+    const tableKind = $('table-kind').value;
+    tableSetting = { ns, sigmas, confidence, kind: tableKind };
+    // The table's skeleton: sigma down the side, n across the top.
+    const table = document.createElement('table');
+    const caption = document.createElement('caption');
+    caption.textContent = `k, ${tableKind}, confidence ${confidence}: sigma down, n across`;
+    const head = document.createElement('tr');
+    const corner = document.createElement('th');
+    corner.scope = 'col';
+    corner.textContent = 'sigma \\ n';
+    head.append(corner);
+    for (const n of ns) { const th = document.createElement('th'); th.scope = 'col'; th.textContent = String(n); head.append(th); }
+    table.append(caption, head);
+    tableCells = [];
+    for (const sigma of sigmas) {
+      const tr = document.createElement('tr');
+      const th = document.createElement('th');
+      th.scope = 'row';
+      th.textContent = String(sigma);
+      tr.append(th);
+      for (const n of ns) {
+        const td = document.createElement('td');
+        td.dataset.n = String(n);
+        td.dataset.sigma = String(sigma);
+        tr.append(td);
+        tableCells.push({ n, sigma, td, answer: null });
+      }
+      table.append(tr);
+    }
+    $('table-out').replaceChildren(table);
+    tableDone = 0;
+    $('table-progress').max = tableCells.length;
+    $('table-progress').value = 0;
+    $('table-copy').disabled = true;
+    $('table-download').disabled = true;
+    $('table-start').disabled = true;
+    $('table-stop').disabled = false;
+    tableState(`0 of ${tableCells.length} cells`, 'busy');
+    tableWorker = makeEngine((id, answer) => showCell(id, answer));
+    tableCells.forEach((cell, id) => tableWorker.postMessage({ id, type: 'cell', n: cell.n, sigma: cell.sigma, kind: tableKind, confidence }));
+  }
+
+  function showCell(id, answer) {
+    const cell = tableCells[id];
+    if (!cell || cell.answer) return;
+    cell.answer = answer;
+    const td = cell.td;
+    if (answer.error) {
+      td.textContent = answer.error;
+      td.classList.add('failed');
+    } else {
+      const fields = tableSetting.kind === 'two-sided' ? ['k_lower', 'k_upper'] : [tableSetting.kind === 'upper' ? 'k_upper' : 'k_lower'];
+      const bad = answer.status !== 'ok';
+      fields.forEach((f, i) => {
+        if (i > 0) td.append(' / ');
+        td.append(valueElement(f, answer[f], (bad ? '⚠ ' : '') + show6(answer[f])));
+      });
+      if (bad) { td.classList.add('failed'); td.title = 'search failed: not to be trusted'; }
+    }
+    ++tableDone;
+    $('table-progress').value = tableDone;
+    tableState(`${tableDone} of ${tableCells.length} cells`, 'busy');
+    $('table-copy').disabled = false;
+    $('table-download').disabled = false;
+    if (tableDone === tableCells.length) {
+      stopTable(null);
+      const failed = tableCells.filter((c) => c.answer.status && c.answer.status !== 'ok').length;
+      tableState(`${tableDone} cells` + (failed ? `; ⚠ ${failed} searches failed (marked)` : ''), 'done');
+    }
+  }
+
+  function tableCsv() {
+    const lines = ['confidence,kind,sigma,n,nu,gammasquared,k_lower,k_upper,status'];
+    for (const c of tableCells) {
+      if (!c.answer) continue;
+      const a = c.answer;
+      lines.push([tableSetting.confidence, tableSetting.kind, c.sigma, c.n, c.n - 1, c.n,
+        a.error ? '' : full(a.k_lower), a.error ? '' : full(a.k_upper), a.error ? csvCell(a.error) : a.status].join(','));
+    }
+    return lines.join('\n') + '\n';
+  }
+
+  $('table-start').addEventListener('click', startTable);
+  $('table-stop').addEventListener('click', () => stopTable(`Stopped after ${tableDone} of ${tableCells.length} cells.`));
+  $('table-copy').addEventListener('click', () => copyText(tableCsv(), 'Table copied as CSV.', $('table-state')));
+  $('table-download').addEventListener('click', () => download('lvlim-table.csv', 'text/csv', tableCsv()));
+
+  // ---- Start ---------------------------------------------------------------------------------
+
+  ready.then(() => {
+    calculator = makeEngine(onCalculatorAnswer);
+    selectTab(readUrl(), false);
+  }, (error) => showFailure(`The engine could not be loaded: ${error.message}`));
+})();

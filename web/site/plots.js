@@ -1,0 +1,119 @@
+// The page's two pictures as self-contained SVG text: a strip plot of the measurements on a log
+// axis with the estimate and the limits, and a normal Q-Q plot of the logs.
+'use strict';
+
+const Plots = (() => {
+  const width = 640;
+  const fmt = (x) => Number(x.toPrecision(3)).toString();
+  const esc = (s) => String(s).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+
+  function svg(height, title, body) {
+    return `<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 ${width} ${height}" ` +
+      `role="img" aria-label="${esc(title)}" font-family="sans-serif" font-size="12">` +
+      `<title>${esc(title)}</title><rect width="${width}" height="${height}" fill="#fff"/>` +
+      body + '</svg>';
+  }
+
+  // Ticks at 1, 2 and 5 times the powers of ten within [lo, hi] (log axis), thinned when many.
+  function logTicks(lo, hi) {
+    const ticks = [];
+    for (let e = Math.floor(Math.log10(lo)); e <= Math.ceil(Math.log10(hi)); ++e) {
+      for (const m of [1, 2, 5]) {
+        const t = m * Math.pow(10, e);
+        if (t >= lo && t <= hi) ticks.push(t);
+      }
+    }
+    return ticks.length > 12 ? ticks.filter((t) => Math.abs(Math.log10(t) % 1) < 1e-9) : ticks;
+  }
+
+  function linearTicks(lo, hi, count) {
+    const raw = (hi - lo) / count;
+    const mag = Math.pow(10, Math.floor(Math.log10(raw)));
+    const step = [1, 2, 5, 10].map((m) => m * mag).find((s) => s >= raw);
+    const ticks = [];
+    for (let t = Math.ceil(lo / step) * step; t <= hi + step * 1e-9; t += step) ticks.push(t);
+    return ticks;
+  }
+
+  // marks: [{value, label, colour, dash}]
+  function strip(plot, marks) {
+    const height = 200;
+    const left = 20;
+    const right = width - 20;
+    const values = plot.points.map((p) => p.x);
+    const all = values.concat(marks.map((m) => m.value)).filter((v) => v > 0 && isFinite(v));
+    let lo = Math.min(...all);
+    let hi = Math.max(...all);
+    if (lo === hi) { lo /= 2; hi *= 2; }
+    const pad = (Math.log(hi) - Math.log(lo)) * 0.04;
+    const l0 = Math.log(lo) - pad;
+    const l1 = Math.log(hi) + pad;
+    const sx = (v) => left + ((Math.log(v) - l0) / (l1 - l0)) * (right - left);
+    const axisY = 150;
+    let body = `<line x1="${left}" y1="${axisY}" x2="${right}" y2="${axisY}" stroke="#333"/>`;
+    for (const t of logTicks(Math.exp(l0), Math.exp(l1))) {
+      const x = sx(t).toFixed(1);
+      body += `<line x1="${x}" y1="${axisY}" x2="${x}" y2="${axisY + 5}" stroke="#333"/>` +
+        `<text x="${x}" y="${axisY + 18}" text-anchor="middle" fill="#222">${fmt(t)}</text>`;
+    }
+    // Points jittered up and down by a fixed pattern, so the picture is the same every time.
+    plot.points.forEach((p, i) => {
+      const jitter = ((i * 37) % 29) / 28 - 0.5;
+      body += `<circle cx="${sx(p.x).toFixed(1)}" cy="${(95 + jitter * 40).toFixed(1)}" r="3" ` +
+        `fill="#0b4f9c" fill-opacity="0.55"/>`;
+    });
+    marks.forEach((m, i) => {
+      if (!(m.value > 0 && isFinite(m.value))) return;
+      const x = sx(m.value).toFixed(1);
+      body += `<line x1="${x}" y1="55" x2="${x}" y2="${axisY}" stroke="${m.colour}" stroke-width="2"` +
+        (m.dash ? ' stroke-dasharray="5 3"' : '') + '/>' +
+        `<text x="${x}" y="${14 + 14 * (i % 3)}" text-anchor="middle" fill="${m.colour}">${esc(m.label)}</text>`;
+    });
+    const note = plot.shown < plot.n ? `${plot.shown} of ${plot.n} measurements shown (evenly spread order statistics)` : `${plot.n} measurements`;
+    body += `<text x="${left}" y="${height - 8}" fill="#444">${esc(note)}; log axis</text>`;
+    return svg(height, 'Strip plot of the measurements on a log axis', body);
+  }
+
+  function qq(plot, logMean, logSd) {
+    const height = 360;
+    const left = 60;
+    const right = width - 20;
+    const top = 20;
+    const bottom = height - 50;
+    const zs = plot.points.map((p) => p.z);
+    const ys = plot.points.map((p) => p.log);
+    let z0 = Math.min(...zs); let z1 = Math.max(...zs);
+    let y0 = Math.min(...ys); let y1 = Math.max(...ys);
+    if (z0 === z1) { z0 -= 1; z1 += 1; }
+    if (y0 === y1) { y0 -= 1; y1 += 1; }
+    const zp = (z1 - z0) * 0.05; const yp = (y1 - y0) * 0.05;
+    z0 -= zp; z1 += zp; y0 -= yp; y1 += yp;
+    const sx = (z) => left + ((z - z0) / (z1 - z0)) * (right - left);
+    const sy = (y) => bottom - ((y - y0) / (y1 - y0)) * (bottom - top);
+    let body = `<rect x="${left}" y="${top}" width="${right - left}" height="${bottom - top}" fill="none" stroke="#333"/>`;
+    for (const t of linearTicks(z0, z1, 6)) {
+      const x = sx(t).toFixed(1);
+      body += `<line x1="${x}" y1="${bottom}" x2="${x}" y2="${bottom + 5}" stroke="#333"/>` +
+        `<text x="${x}" y="${bottom + 18}" text-anchor="middle" fill="#222">${fmt(t)}</text>`;
+    }
+    for (const t of linearTicks(y0, y1, 6)) {
+      const y = sy(t).toFixed(1);
+      body += `<line x1="${left - 5}" y1="${y}" x2="${left}" y2="${y}" stroke="#333"/>` +
+        `<text x="${left - 8}" y="${y}" dy="4" text-anchor="end" fill="#222">${fmt(t)}</text>`;
+    }
+    // The line of a normal sample with the sample's own mean and standard deviation.
+    if (isFinite(logMean) && isFinite(logSd)) {
+      body += `<line x1="${sx(z0).toFixed(1)}" y1="${sy(logMean + logSd * z0).toFixed(1)}" ` +
+        `x2="${sx(z1).toFixed(1)}" y2="${sy(logMean + logSd * z1).toFixed(1)}" stroke="#b5520b" ` +
+        'stroke-width="2" stroke-dasharray="6 3"/>';
+    }
+    plot.points.forEach((p) => {
+      body += `<circle cx="${sx(p.z).toFixed(1)}" cy="${sy(p.log).toFixed(1)}" r="3" fill="#0b4f9c" fill-opacity="0.6"/>`;
+    });
+    body += `<text x="${(left + right) / 2}" y="${height - 12}" text-anchor="middle" fill="#222">normal quantile</text>` +
+      `<text transform="translate(14 ${(top + bottom) / 2}) rotate(-90)" text-anchor="middle" fill="#222">log of the measurement</text>`;
+    return svg(height, 'Normal Q-Q plot of the logs of the measurements', body);
+  }
+
+  return { strip, qq };
+})();
