@@ -217,12 +217,6 @@ ValueOrError parse_value(std::string_view text) {
     if (text.empty()) {
         return {0.0, ValueError::empty};
     }
-    if (text.front() == '+') {
-        text.remove_prefix(1);
-        if (text.empty() || text.front() == '-') {
-            return {0.0, ValueError::not_a_number};
-        }
-    }
     double value = 0.0;
     const char* const end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);

@@ -49,7 +49,7 @@ struct ValueOrError {
     std::optional<ValueError> error;
 };
 
-// A measurement: an optional sign, digits with an optional decimal point, an optional exponent,
+// A measurement: an optional minus sign, digits with an optional decimal point, an optional exponent,
 // read the same in every locale (std::from_chars); blanks around it are ignored.
 [[nodiscard]] ValueOrError parse_value(std::string_view text);
 
