@@ -76,10 +76,13 @@ double newgadap(const double& theta, const double& f, const double& S, const dou
         } else {
             N = upper_tail();
         }
-        if (c <= BesselArgTop && M0 != 0.0) {
-            const double order = (f - 1.0) * 0.5;
-            const int scaled = 2;
-            D = besseli(c, order, scaled) / M0;
+        const double order = (f - 1.0) * 0.5;
+        const int scaled = 2;
+        const double bessel = c <= BesselArgTop && M0 != 0.0 ? besseli(c, order, scaled) : 0.0;
+        // Beyond about 1100 degrees of freedom exp(-c) I_v(c) can underflow, or fail, for
+        // arguments the closed form would otherwise take: the quadrature stands in for it.
+        if (detail::usable_peak(bessel)) {
+            D = bessel / M0;
         } else {
             D = (J(-1.0, lower_mid) + J(lower_mid, tm)) + J(tm, 1.0);
         }

@@ -78,7 +78,12 @@ double twotailedgbesselalways(const double& theta, const double& a, const int& w
         }
         const double M0 = newf(tmax(f, w), f, w, m, lg, zero, one);
         const double v = (f - 1.0) * 0.5;
-        if ((c / v <= small_ratio && f > large_f) || c > BesselArgTop || M0 == 0.0) {
+        const bool closed_form =
+            !((c / v <= small_ratio && f > large_f) || c > BesselArgTop || M0 == 0.0);
+        // Beyond about 1100 degrees of freedom exp(-c) I_v(c) can underflow, or fail, for
+        // arguments the closed form would otherwise take: the quadrature stands in for it.
+        const double bessel = closed_form ? besseli(c, v, 2) : 0.0;
+        if (!closed_form || !detail::usable_peak(bessel)) {
             const double lower_mid = (tm - 1.0) / 2.0;
             const double upper_mid = (tm + 1.0) / 2.0;
             const double I1 = newfintegrateadap(-1.0, lower_mid, f, w, lg, sc, M);
@@ -87,8 +92,7 @@ double twotailedgbesselalways(const double& theta, const double& a, const int& w
             const double I4 = newfintegrateadap(upper_mid, 1.0, f, w, lg, sc, M);
             D = ((I1 + I2) + I3) + I4;
         } else {
-            const int scaled = 2;
-            D = besseli(c, v, scaled) / M0;
+            D = bessel / M0;
         }
     }
 
@@ -152,9 +156,11 @@ double twotailedgbesselalways(const double& theta, const double& a, const int& w
     const double J12 = J2 + J1;
     const double order = (f + 1.0) * 0.5;
     double T = 0.0;
-    if (besselargumentsok(c, order, BesselArgTop) != 0) {
-        const int scaled = 2;
-        T = -besseli(c, order, scaled) * std::exp(-(f + 1.0) * sc - std::log(M));
+    const int scaled = 2;
+    const double bessel_moment =
+        besselargumentsok(c, order, BesselArgTop) != 0 ? besseli(c, order, scaled) : 0.0;
+    if (detail::usable_peak(bessel_moment)) {
+        T = -bessel_moment * std::exp(-(f + 1.0) * sc - std::log(M));
     } else {
         const double J3 = twotailednewfintegrateadap(lowerCut, tm, f, w, lg, sc, M);
         const double J4 = twotailednewfintegrateadap(tm, upperCut, f, w, lg, sc, M);

@@ -9,7 +9,7 @@
 //     engine's messages are written while it runs, so they come before the result record.
 //  5. The result record: the inputs, the results and the control parameters as they are after
 //     the engine returned, one line of key, value and "+" each.
-// Every run ends with exit status 0.
+// Every run returns 0; main() turns a failed standard output into exit status 1.
 #include "driver/run.hpp"
 
 #include <array>

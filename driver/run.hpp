@@ -8,7 +8,8 @@ namespace lvlim {
 
 // Reads one input record from `in`, writes the result record or an error report to `out`
 // (the engine's messages too, before the record) and the stop text of an early end to `err`.
-// Returns the process exit status, which is 0 in every case.
+// Returns 0 in every case; whether `out` was written is the caller's to check
+// (driver/standard_output.hpp).
 int run(std::istream& in, std::ostream& out, std::ostream& err);
 
 } // namespace lvlim

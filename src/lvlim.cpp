@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <cmath>
 #include <sstream>
 #include <stdexcept>
@@ -89,9 +90,74 @@ private:
     ControlParms saved_block_;
 };
 
-// The final fallback of a two-sided search reports this when it runs out of iterations or cannot
-// bracket the root.
-constexpr std::string_view bisection_failed = "Method (Only Bisection) failed...";
+// How closely a limit is confirmed: relative to max(1, |k|), the accuracy the supported range is
+// verified to.
+constexpr double confirm_step = 1.0e-6;
+// The confirming evaluations integrate this much more tightly than the search did.
+constexpr double confirm_tolerance_ratio = 0.01;
+
+// The condition that a standardized limit k solves, as the engine's search sees it: the one-sided
+// tail probability minus its target, or the two-sided share minus alpha, both at
+// theta = S^2/2 + k S/sqrt(f). S, f and the target are formed as onetail and twotail form them.
+class LimitCondition {
+public:
+    LimitCondition(const Setting& s, Kind kind, double confidence, int which)
+        : kind_(kind), which_(which), a_(confidence) {
+        f_ = static_cast<double>(static_cast<int>(s.nu + 1.0) - 1);
+        if (kind == Kind::two_sided) {
+            S_ = 2.0 * std::fabs(s.lambda) * std::sqrt(s.gammasquared) * s.sigma /
+                 std::sqrt(f_ + 1.0);
+        } else {
+            S_ = (2.0 * std::fabs(s.lambda)) * std::sqrt(s.gammasquared) * s.sigma /
+                 std::sqrt(s.nu + 1.0);
+            double p = kind == Kind::upper ? confidence : 1.0 - confidence;
+            if (s.lambda < 0.0) {
+                p = 1.0 - p;
+            }
+            a_ = 1.0 - p;
+        }
+        lg_ = dlgama(f_ * 0.5);
+    }
+
+    // The residual at k; NaN when the tail function fails there.
+    [[nodiscard]] double residual(double k) const {
+        const double theta = (0.5 * S_) * S_ + k * S_ / std::sqrt(f_);
+        const double top = controlparms.BesselArgTop;
+        if (kind_ != Kind::two_sided) {
+            const double G = newgadap(theta, f_, S_, top, lg_);
+            return G == newgadap_failed ? std::numeric_limits<double>::quiet_NaN() : G - a_;
+        }
+        int failed = 0;
+        const double G = twotailedg(theta, a_, which_, f_, S_, top, lg_, failed);
+        return failed != 0 ? std::numeric_limits<double>::quiet_NaN() : G - a_;
+    }
+
+    // Whether k is the root to within confirm_step relative: one Newton step on the condition,
+    // integrated more tightly than the search was, moves it no further than that. This holds
+    // for a search that converged, whatever its count says, and fails for one that stopped
+    // away from the root, or on a condition too flat for its quadrature to pin the root down.
+    [[nodiscard]] bool confirms(double k) const {
+        if (!std::isfinite(k)) {
+            return false;
+        }
+        const double tolerance = controlparms.Tolerance;
+        controlparms.Tolerance = tolerance * confirm_tolerance_ratio;
+        const double h = confirm_step * std::max(1.0, std::fabs(k));
+        const double r0 = residual(k);
+        const double r1 = residual(k + h);
+        controlparms.Tolerance = tolerance;
+        // |Newton step| = |r0| h / |r1 - r0| <= h; false for values that are not numbers.
+        return std::fabs(r0) <= std::fabs(r1 - r0);
+    }
+
+private:
+    Kind kind_;
+    int which_;
+    double a_;
+    double f_ = 0.0;
+    double S_ = 0.0;
+    double lg_ = 0.0;
+};
 
 } // namespace
 
@@ -133,9 +199,7 @@ Limits limits(const Setting& setting, Kind kind, double confidence, const Contro
             onetail(which, s.mu, s.sigma, s.nu, confidence, s.lambda, s.gammasquared,
                     c.bessel_arg_top, c.tolerance, c.result_tol, c.max_iterations, k, limit, time,
                     count);
-            // The secant search stops on exact stagnation, on a small residual, or when the
-            // iterations run out; only the last means it did not converge.
-            failed = !std::isfinite(limit) || count > effective_iterations(c.max_iterations);
+            failed = !std::isfinite(limit);
             if (kind == Kind::upper) {
                 out.k_upper = k;
                 out.upper = limit;
@@ -147,11 +211,25 @@ Limits limits(const Setting& setting, Kind kind, double confidence, const Contro
             }
         }
         out.messages = call.lines();
-    }
-    for (const std::string& line : out.messages) {
-        failed = failed || line.find(bisection_failed) != std::string::npos;
+        // Whether each limit solves its condition; after the messages are taken, for the
+        // confirming evaluations may report too. (The one-sided secant search stops on exact
+        // stagnation, on a small residual, or when the iterations run out, often in the rounding
+        // noise of the root; the two-sided searches may report a failure next to a good limit.)
+        if (kind == Kind::two_sided) {
+            failed = failed || !LimitCondition(s, kind, confidence, 1).confirms(out.k_lower) ||
+                     !LimitCondition(s, kind, confidence, 2).confirms(out.k_upper);
+        } else {
+            const double k = kind == Kind::upper ? out.k_upper : out.k_lower;
+            failed = failed || !LimitCondition(s, kind, confidence, 0).confirms(k);
+        }
     }
     out.status = failed ? Status::search_failed : Status::ok;
+    if (failed && c.refine && c.tolerance > precise_tolerance) {
+        Controls precise = c;
+        precise.tolerance = precise_tolerance;
+        precise.refine = false;
+        return limits(setting, kind, confidence, precise);
+    }
     return out;
 }
 
@@ -198,34 +276,55 @@ Summary summarise(std::span<const double> measurements) {
 }
 
 double psi(std::size_t n, double t) {
-    // The terms in logarithms: term_1 = (n-1) t / n, and
-    // term_(j+1) / term_j = (n-1)^2 t / (n (n + 2j - 1) (j + 1)).
-    // The ratio falls below 1/2 for good once j is past about t, so the sum ends.
+    if (n < 2 || !(t >= 0.0) || std::isinf(t)) {
+        throw std::invalid_argument("psi_n(t) needs n >= 2 and a finite t >= 0 (n = " +
+                                    std::to_string(n) + ", t = " + shortest(t) + ")");
+    }
     if (t == 0.0) {
         return 1.0;
     }
+    // The terms in logarithms: term_0 = 1, term_1 = (n-1) t / n, and
+    // term_(j+1) / term_j = (n-1)^2 t / (n (n + 2j - 1) (j + 1)),
+    // summed relative to the largest term so far. The ratio falls below 1 once j is past about
+    // sqrt(t); every term up to there exceeds its predecessor, so a peak beyond max_terms means
+    // a sum far beyond the doubles.
+    constexpr double max_terms = 1.0e6;
     const double m = static_cast<double>(n);
     const double log_ratio_base = 2.0 * std::log(m - 1.0) + std::log(t) - std::log(m);
-    std::vector<double> logs{0.0, std::log(m - 1.0) + std::log(t) - std::log(m)};
-    double peak = std::max(logs[0], logs[1]);
+    double term = std::log(m - 1.0) + std::log(t) - std::log(m);
+    double peak = std::max(0.0, term);
+    double sum = std::exp(0.0 - peak) + std::exp(term - peak);
     for (double j = 1.0;; j += 1.0) {
-        const double next =
-            logs.back() + log_ratio_base - std::log(m + 2.0 * j - 1.0) - std::log(j + 1.0);
-        logs.push_back(next);
-        peak = std::max(peak, next);
-        const bool falling = next < logs[logs.size() - 2];
-        if (falling && next < peak - 40.0) {
+        if (j > max_terms) {
+            return std::numeric_limits<double>::infinity();
+        }
+        const double next = term + log_ratio_base - std::log(m + 2.0 * j - 1.0) - std::log(j + 1.0);
+        const bool falling = next < term;
+        term = next;
+        if (term > peak) {
+            sum = sum * std::exp(peak - term) + 1.0;
+            peak = term;
+        } else {
+            sum += std::exp(term - peak);
+        }
+        if (falling && term < peak - 40.0) {
             break;
         }
-    }
-    double sum = 0.0;
-    for (const double l : logs) {
-        sum += std::exp(l - peak);
     }
     return std::exp(peak) * sum;
 }
 
 Summary summary_from_logs(std::size_t n, double log_mean, double log_sd) {
+    if (n < 2) {
+        throw std::invalid_argument("n = " + std::to_string(n) +
+                                    " is too small: a summary needs at least 2 measurements");
+    }
+    if (!std::isfinite(log_mean)) {
+        refuse("log_mean", log_mean, "the finite numbers");
+    }
+    if (!(std::isfinite(log_sd) && log_sd >= 0.0)) {
+        refuse("log_sd", log_sd, "the finite numbers at or above 0");
+    }
     Summary out;
     out.n = n;
     out.log_mean = log_mean;

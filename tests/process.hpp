@@ -58,9 +58,12 @@ struct Outcome {
 };
 
 // Runs `program` with the arguments (each passed as one word) and `input` as its standard
-// input, or, when `stdin_path` is given, that file (a directory, say).
+// input, or, when `stdin_path` is given, that file (a directory, say). Standard output is
+// captured, or, when `stdout_path` is given, goes to that file (/dev/full, say) and `out` of
+// the outcome is empty.
 inline Outcome run_process(const std::string& program, const std::vector<std::string>& arguments,
-                           const std::string& input = "", const std::string& stdin_path = "") {
+                           const std::string& input = "", const std::string& stdin_path = "",
+                           const std::string& stdout_path = "") {
     const Scratch scratch;
     const std::string in = stdin_path.empty() ? scratch.write("in", input) : stdin_path;
     std::string command = "'" + program + "'";
@@ -69,9 +72,11 @@ inline Outcome run_process(const std::string& program, const std::vector<std::st
     }
     const std::string out = (scratch.path() / "out").string();
     const std::string err = (scratch.path() / "err").string();
-    command += " < '" + in + "' > '" + out + "' 2> '" + err + "'";
+    command += " < '" + in + "' > '" + (stdout_path.empty() ? out : stdout_path) + "' 2> '" +
+               err + "'";
     const int raw = std::system(command.c_str());
-    return {read_file(out), read_file(err), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
+    return {stdout_path.empty() ? read_file(out) : std::string(), read_file(err),
+            WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
 }
 
 // The lines of a text, without their line ends.

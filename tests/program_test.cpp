@@ -252,5 +252,27 @@ TEST(Program, DegenerateInputsReportWhatTheArithmeticGives) {
     EXPECT_EQ(lines[8], " ConfidenceLimit=   NaN+");
 }
 
+TEST(Program, FractionalNuSearchesWithItsWholePart) {
+    // What README.md and lvlim.1 say under "A fractional nu".
+    const auto line = [](const std::string& record, std::size_t index) {
+        const auto lines = lines_of(run_program(record).out);
+        return index < lines.size() ? lines[index] : std::string("(missing)");
+    };
+    EXPECT_EQ(line("3 0.95 0.5 1.2 9.999 3.1 10.999 /", 8), " StandardUpperLimit=   4.36010318+");
+    EXPECT_EQ(line("3 0.95 0.5 1.2 9.999 3.1 10.999 /", 10),
+              " UpperConfidenceLimit=   5.47462556+");
+    EXPECT_EQ(line("3 0.95 0.5 1.2 10 3.1 11 /", 8), " StandardUpperLimit=   4.04488241+");
+    EXPECT_EQ(line("3 0.95 0.5 1.2 9 3.1 10 /", 8), " StandardUpperLimit=   4.20528082+");
+    // Two-sided: S takes floor(nu) + 1, so nu 9.999 with gammasquared 10 is nu 9 on the
+    // standardized scale; the data scale takes nu itself.
+    EXPECT_EQ(line("3 0.95 0.5 1.2 9.999 3.1 10 /", 8), line("3 0.95 0.5 1.2 9 3.1 10 /", 8));
+    EXPECT_NE(line("3 0.95 0.5 1.2 9.999 3.1 10 /", 10), line("3 0.95 0.5 1.2 9 3.1 10 /", 10));
+    // One-sided: S takes nu + 1, so with gammasquared = nu + 1 it is sigma whatever nu is.
+    EXPECT_EQ(line("1 0.95 0.5 1.2 9.999 3.1 10.999 /", 7),
+              " StandardConfidenceLimit=   3.52844148+");
+    EXPECT_EQ(line("1 0.95 0.5 1.2 9 3.1 10 /", 7), " StandardConfidenceLimit=   3.52844148+");
+    EXPECT_NE(line("1 0.95 0.5 1.2 9.5 3.1 10 /", 7), line("1 0.95 0.5 1.2 9 3.1 10 /", 7));
+}
+
 } // namespace
 } // namespace lvlim

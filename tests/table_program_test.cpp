@@ -327,9 +327,10 @@ TEST(TableProgram, MemoryStaysBoundedWhateverTheSize) {
     const auto [small_status, small_kb] = finish(small);
     const Child large = start_table(scratch, {"-s", "0.001:0.002:200", "-n", "2:3:200", "-j2"});
     const auto [large_status, large_kb] = finish(large);
-    // Exit status 3: a few one-sided searches there run out of iterations.
-    ASSERT_EQ(small_status, 3);
-    ASSERT_EQ(large_status, 3);
+    // Exit status 0: a few one-sided searches there run out of iterations, cycling in the
+    // rounding noise of their roots, but every limit is confirmed.
+    ASSERT_EQ(small_status, 0);
+    ASSERT_EQ(large_status, 0);
     EXPECT_EQ(csv_rows(test::read_file(large.out)).size(), 40001U);
     EXPECT_LT(large_kb, 50 * 1024) << "peak resident memory in kB";
     EXPECT_LT(large_kb - small_kb, 1536) << "kB: " << small_kb << " then " << large_kb;
