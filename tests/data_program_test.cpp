@@ -773,23 +773,5 @@ TEST(DataFormats, HelpAndVersion) {
     EXPECT_EQ(version.out, std::string("lvlim-data ") + LVLIM_VERSION + "\n");
 }
 
-// Standard output that cannot be written is an error, whatever was to be written there.
-TEST(DataFormats, UnwritableOutputIsAnError) {
-    const Scratch scratch;
-    const std::string err = (scratch.path() / "err").string();
-    for (const std::string& arguments : std::vector<std::string>{
-             "--help", "--version", std::string("'") + LVLIM_DATA_EXAMPLE + "'",
-             "--format=json '" + std::string(LVLIM_DATA_EXAMPLE) + "'"}) {
-        SCOPED_TRACE(arguments);
-        std::string command = std::string("'") + LVLIM_DATA_EXE + "' ";
-        command += arguments;
-        command += " > /dev/full 2> '" + err + "'";
-        const int raw = std::system(command.c_str());
-        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
-        EXPECT_EQ(test::read_file(err),
-                  "lvlim-data: cannot write to standard output: No space left on device\n");
-    }
-}
-
 } // namespace
 } // namespace lvlim::data
