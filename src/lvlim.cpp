@@ -18,10 +18,15 @@ namespace lvlim {
 
 namespace {
 
-// The shortest decimal that reads back as `value`.
+// The shortest decimal that reads back as `value`, without an exponent from 1e-5 up to 1e15
+// (100000 and 0.0005, not 1e+05 and 5e-04).
 std::string shortest(double value) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const double size = std::abs(value);
+    const bool plain = size == 0.0 || (size >= 1e-5 && size < 1e15);
+    const auto result =
+        plain ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+              : std::to_chars(buffer, buffer + sizeof buffer, value);
     return {buffer, result.ptr};
 }
 
@@ -52,8 +57,14 @@ void check_setting(const Setting& s, double confidence, const Controls& c) {
     if (!(std::isfinite(s.lambda) && s.lambda != 0.0)) {
         refuse("lambda", s.lambda, "the finite non-zero numbers");
     }
-    if (!(c.bessel_arg_top <= max_bessel_arg_top)) {
-        refuse("bessel_arg_top", c.bessel_arg_top, "its range: it can be at most 800");
+    if (!(std::isfinite(c.bessel_arg_top) && c.bessel_arg_top <= max_bessel_arg_top)) {
+        refuse("bessel_arg_top", c.bessel_arg_top, "its range: a finite number of at most 800");
+    }
+    if (!std::isfinite(c.tolerance)) {
+        refuse("tolerance", c.tolerance, "the finite numbers");
+    }
+    if (!std::isfinite(c.result_tol)) {
+        refuse("result_tol", c.result_tol, "the finite numbers");
     }
 }
 

@@ -1,0 +1,4 @@
+library(testthat)
+library(lvlim)
+
+test_check("lvlim")

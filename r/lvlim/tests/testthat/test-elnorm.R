@@ -1,0 +1,78 @@
+concentrations <- system.file("extdata", "concentrations.txt", package = "lvlim")
+
+# The measurements as lvlim-data reads them: blanks, tabs or commas between, '#' comments.
+read_measurements <- function(path) {
+    text <- sub("#.*", "", readLines(path))
+    fields <- unlist(strsplit(text, "[[:space:],]+"))
+    as.numeric(fields[nzchar(fields)])
+}
+
+test_that("elnorm_exact_ci gives lvlim-data's limits on the shipped example", {
+    x <- read_measurements(concentrations)
+    cases <- list(list("two-sided", 0.95), list("upper", 0.95), list("lower", 0.9),
+                  list("two-sided", 0.99))
+    for (case in cases) {
+        type <- case[[1]]
+        level <- case[[2]]
+        what <- paste(type, level)
+        r <- elnorm_exact_ci(x, conf.level = level, ci.type = type)
+        p <- run_lvlim_data(concentrations, type, level)
+        expect_identical(r$parameter[["n"]], as.numeric(p$n))
+        for (side in c("lower", "upper")) {
+            if (type != "two-sided" && type != side) next
+            log_limit <- p[[paste0("log_", side)]]
+            mean_limit <- r$conf.int[[match(side, c("lower", "upper"))]]
+            if (p$full_precision) {
+                expect_identical(r$log.limits[[side]], log_limit, label = paste(what, side))
+                expect_identical(mean_limit, p[[paste0("mean_", side)]],
+                                 label = paste(what, side))
+            } else {
+                # The text output's mean limits are the exponentials of the log limits as
+                # printed, to nine digits.
+                expect_printed(r$log.limits[[side]], log_limit, paste(what, side))
+                expect_equal(mean_limit, p[[paste0("mean_", side)]], tolerance = 1e-8,
+                             label = paste(what, side))
+            }
+        }
+        if (p$full_precision) {
+            expect_identical(c(r$log.mean, r$log.sd, r$estimate[[1]]),
+                             c(p$log_mean, p$log_sd, p$mvue), label = what)
+            expect_identical(r$status, p$status)
+        } else {
+            expect_equal(c(r$log.mean, r$log.sd), c(p$log_mean, p$log_sd), tolerance = 1e-14,
+                         label = what)
+        }
+        expect_identical(attr(r$conf.int, "conf.level"), level)
+    }
+})
+
+test_that("elnorm_exact_ci is an htest with the minimum-variance unbiased estimate", {
+    x <- read_measurements(concentrations)
+    r <- elnorm_exact_ci(x)
+    expect_s3_class(r, "htest")
+    # exp(mu-hat) psi_n(t) with psi_n(t) = 0F1(; (n-1)/2; (n-1)^2 t / (2n)), t = sigma-hat^2/2,
+    # written with the Bessel function I.
+    n <- length(x)
+    b <- (n - 1) / 2
+    z <- (n - 1)^2 * var(log(x)) / 2 / (2 * n)
+    mvue <- exp(mean(log(x))) * gamma(b) * z^((1 - b) / 2) * besselI(2 * sqrt(z), b - 1)
+    expect_equal(r$estimate[[1]], mvue, tolerance = 1e-12)
+    expect_true(r$conf.int[1] < r$estimate && r$estimate < r$conf.int[2])
+    expect_identical(elnorm_exact_ci(x, ci.type = "upper")$conf.int[1], 0)
+    expect_identical(elnorm_exact_ci(x, ci.type = "lower")$conf.int[2], Inf)
+    expect_output(print(r), "uniformly most accurate unbiased two-sided confidence interval")
+    expect_output(print(r), "data:  x")
+    expect_output(print(r), "95 percent confidence interval:")
+})
+
+test_that("elnorm_exact_ci drops NA and stops on values it cannot use", {
+    x <- read_measurements(concentrations)
+    expect_identical(elnorm_exact_ci(c(NA, x))$conf.int, elnorm_exact_ci(x)$conf.int)
+    expect_error(elnorm_exact_ci(c(x, -2)), "measurement -2 is not positive")
+    expect_error(elnorm_exact_ci(c(x, Inf)), "measurement inf is not positive")
+    expect_error(elnorm_exact_ci(c(1, 2)), "n = 2 is outside")
+    expect_error(elnorm_exact_ci(rep(5, 10)), "log_sd = 0 is outside")
+    expect_error(elnorm_exact_ci(x, conf.level = 1.5), "confidence = 1.5 is outside")
+    expect_error(elnorm_exact_ci(x, ci.type = "both"), "should be one of")
+    expect_error(elnorm_exact_ci(letters), "must be numeric")
+})
