@@ -252,10 +252,15 @@ void Summariser::add(double measurement) {
                                     " is not positive and finite: the lognormal model needs "
                                     "positive values, whose logarithms exist");
     }
-    // Welford's updates of the mean and the sum of squared deviations of the logs.
+    // Welford's updates of the mean and the sum of squared deviations of the logs, taken about
+    // the first log: with logs far from 0 and a small spread (690.8 +- 3e-7), updates of the
+    // mean itself would carry rounding errors of eps * 690 into every deviation.
     n_ += 1;
     const double count = static_cast<double>(n_);
-    const double y = std::log(measurement);
+    if (n_ == 1) {
+        log_shift_ = std::log(measurement);
+    }
+    const double y = std::log(measurement) - log_shift_;
     const double delta = y - log_mean_;
     log_mean_ += delta / count;
     log_m2_ += delta * (y - log_mean_);
@@ -267,7 +272,8 @@ Summary Summariser::summary() const {
         throw std::invalid_argument("a summary needs at least 2 measurements (there are " +
                                     std::to_string(n_) + ")");
     }
-    Summary out = summary_from_logs(n_, log_mean_, std::sqrt(log_m2_ / static_cast<double>(n_ - 1)));
+    Summary out = summary_from_logs(n_, log_shift_ + log_mean_,
+                                    std::sqrt(log_m2_ / static_cast<double>(n_ - 1)));
     out.sample_mean = mean_;
     return out;
 }

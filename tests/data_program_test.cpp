@@ -1,21 +1,25 @@
-// lvlim-data: the reader and the log statistics in process, and the program end to end as a
-// process. Its limits are checked against lvlim itself, run as a process on the summary
-// statistics lvlim-data derives; its statistics against an independent long double computation.
+// lvlim-data: its reader and estimates in process, and the program end to end as a process. Its
+// limits are checked against lvlim itself, run as a process on the summary statistics lvlim-data
+// derives; its statistics against an independent long double computation.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
-#include "apps/lvlim-data/data_summary.hpp"
+#include "apps/lvlim-data/data_reader.hpp"
+#include "apps/lvlim-data/report.hpp"
+#include "driver/list_output.hpp"
+#include "lvlim/lvlim.hpp"
 #include "tests/process.hpp"
 
 #ifndef LVLIM_DATA_EXE
@@ -35,37 +39,44 @@ constexpr double eps = std::numeric_limits<double>::epsilon();
 
 // ---- Helpers ------------------------------------------------------------------------------
 
+using test::lines_of;
 using test::Outcome;
-using test::read_file;
 using test::Scratch;
 
-Outcome run_program(const std::string& program, const std::vector<std::string>& arguments,
-                    const std::string& input = "") {
-    return test::run_process(program, arguments, input);
-}
-
 Outcome run_data(const std::vector<std::string>& arguments, const std::string& input = "") {
-    return run_program(LVLIM_DATA_EXE, arguments, input);
+    return test::run_process(LVLIM_DATA_EXE, arguments, input);
 }
 
-using test::lines_of;
-
-// The "key: value" lines of lvlim-data's output, and their keys in order.
-struct Record {
-    std::vector<std::string> keys;
-    std::map<std::string, std::string> value;
-};
-Record record_of(const std::string& out) {
-    Record record;
-    for (const std::string& line : lines_of(out)) {
-        const std::size_t colon = line.find(": ");
-        EXPECT_NE(colon, std::string::npos) << line;
-        if (colon != std::string::npos) {
-            record.keys.push_back(line.substr(0, colon));
-            record.value[line.substr(0, colon)] = line.substr(colon + 2);
+// The rows of lvlim-data's CSV output, each a map from the field name to its text.
+using Row = std::map<std::string, std::string>;
+std::vector<Row> csv_rows(const std::string& out) {
+    std::vector<Row> rows;
+    const std::vector<std::string> lines = lines_of(out);
+    EXPECT_FALSE(lines.empty());
+    const std::vector<std::string>& names = field_names();
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        Row row;
+        std::size_t from = 0;
+        for (const std::string& name : names) {
+            // The messages field, last, is the only one that may be quoted.
+            const std::size_t comma = name == "messages"
+                                          ? lines[i].size()
+                                          : std::min(lines[i].find(',', from), lines[i].size());
+            row[name] = lines[i].substr(from, comma - from);
+            from = comma + 1;
         }
+        rows.push_back(row);
     }
-    return record;
+    return rows;
+}
+
+// The CSV rows of lvlim-data run with `arguments` on `input`, which must succeed.
+std::vector<Row> csv_of(std::vector<std::string> arguments, const std::string& input = "") {
+    arguments.insert(arguments.begin(), "--format=csv");
+    const Outcome got = run_data(arguments, input);
+    EXPECT_EQ(got.status, 0) << got.err;
+    EXPECT_EQ(got.err, "");
+    return csv_rows(got.out);
 }
 
 // The value text of lvlim's result line " key= value+", without blanks.
@@ -79,14 +90,14 @@ std::optional<std::string> lvlim_value(const std::string& out, const std::string
     return std::nullopt;
 }
 
-// The order of the output lines of each kind.
-const std::vector<std::string> common_keys = {
-    "n", "mu-hat", "sigma-hat", "nu", "gammasquared", "lambda", "estimate", "confidence", "kind"};
-std::vector<std::string> keys_of(const std::vector<std::string>& limit_keys) {
-    std::vector<std::string> keys = common_keys;
-    keys.insert(keys.end(), limit_keys.begin(), limit_keys.end());
-    return keys;
+// A double as lvlim prints it, without the leading blanks.
+std::string as_lvlim_prints(const std::string& text) {
+    const std::string printed = format_list_real(std::stod(text));
+    return printed.substr(printed.find_first_not_of(' '));
 }
+
+const std::string model_needs = "; the lognormal model takes the logarithm of every measurement, "
+                                "so each must be a finite number above 0\n";
 
 // Independent statistics of the logs: plain two-pass in long double.
 struct Reference {
@@ -111,39 +122,38 @@ Reference reference_statistics(const std::vector<double>& values) {
     return {mean, std::sqrt(squares / (n - 1.0L)), largest};
 }
 
-// ---- The reader ---------------------------------------------------------------------------
+// ---- The pieces of a line -----------------------------------------------------------------
 
-TEST(DataSummary, ParseMeasurement) {
+TEST(DataReader, ParseValue) {
     struct Case {
-        const char* item;
+        const char* text;
         double value;
         std::optional<ValueError> error;
     };
     const Case cases[] = {
         {"3.5", 3.5, std::nullopt},
-        {"1e3", 1000.0, std::nullopt},
-        {"2.5E-3", 0.0025, std::nullopt},
+        {" 2.5E-3\t", 0.0025, std::nullopt},
+        {"+12", 0.0, ValueError::not_a_number},
         {".5", 0.5, std::nullopt},
-        {"5.", 5.0, std::nullopt},
         {"4.9e-324", 4.9e-324, std::nullopt}, // the smallest double is still a measurement
+        {"", 0.0, ValueError::empty},
+        {"  ", 0.0, ValueError::empty},
         {"0", 0.0, ValueError::not_positive},
         {"-0", 0.0, ValueError::not_positive},
-        {"-1.5", 0.0, ValueError::not_positive},
-        {"abc", 0.0, ValueError::not_a_number},
-        {"1.5x", 0.0, ValueError::not_a_number},
-        {"+1", 0.0, ValueError::not_a_number},
-        {"0x10", 0.0, ValueError::not_a_number},
-        {"1,5", 0.0, ValueError::not_a_number},
-        {"1e", 0.0, ValueError::not_a_number},
+        {"-2.5", 0.0, ValueError::not_positive},
+        {"1e-400", 0.0, ValueError::not_positive},
+        {"inf", 0.0, ValueError::not_finite},
+        {"1e400", 0.0, ValueError::not_finite},
         {"nan", 0.0, ValueError::not_a_number},
-        {"", 0.0, ValueError::not_a_number},
-        {"inf", 0.0, ValueError::out_of_range},
-        {"1e999", 0.0, ValueError::out_of_range},
-        {"1e-999", 0.0, ValueError::out_of_range},
+        {"0x10", 0.0, ValueError::not_a_number},
+        {"4.5x", 0.0, ValueError::not_a_number},
+        {"1,5", 0.0, ValueError::decimal_comma},
+        {"1,5,5", 0.0, ValueError::not_a_number},
+        {"a,5", 0.0, ValueError::not_a_number},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.item);
-        const ValueOrError got = parse_measurement(c.item);
+        SCOPED_TRACE(c.text);
+        const ValueOrError got = parse_value(c.text);
         EXPECT_EQ(got.error, c.error);
         if (!c.error) {
             EXPECT_EQ(got.value, c.value);
@@ -151,48 +161,68 @@ TEST(DataSummary, ParseMeasurement) {
     }
 }
 
-TEST(DataSummary, ReadMeasurements) {
-    struct Case {
-        const char* what;
-        const char* text;
-        std::vector<double> values;
-        std::optional<BadValue> bad;
-    };
-    const std::vector<double> one_two_three = {1.0, 2.0, 3.0};
-    // clang-format off
-    const Case cases[] = {
-        {"empty", "", {}, std::nullopt},
-        {"one a line", "1\n2\n3\n", one_two_three, std::nullopt},
-        {"no final line end", "1 2 3", one_two_three, std::nullopt},
-        {"blanks, tabs and commas", " 1,\t2 ,, 3\t", one_two_three, std::nullopt},
-        {"comments and blank lines", "# head\n\n1 2 # two\n#\n3#three\n", one_two_three,
-         std::nullopt},
-        {"CR LF", "1 2\r\n3\r\n\r\n", one_two_three, std::nullopt},
-        {"the first bad item", "1 2\n\n3 x y\n-1\n", {1.0, 2.0, 3.0},
-         BadValue{3, "x", ValueError::not_a_number}},
-        {"not positive", "1\r\n2 0\r\n", {1.0, 2.0}, BadValue{2, "0", ValueError::not_positive}},
-        {"a CR inside a line", "1\r2\n", {}, BadValue{1, "1\r2", ValueError::not_a_number}},
-        {"a comment hides a bad item", "1 # x\n2\n", {1.0, 2.0}, std::nullopt},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Measurements got = read_measurements(c.text);
-        EXPECT_EQ(got.values, c.values);
-        ASSERT_EQ(got.bad.has_value(), c.bad.has_value());
-        if (c.bad) {
-            EXPECT_EQ(got.bad->line, c.bad->line);
-            EXPECT_EQ(got.bad->text, c.bad->text);
-            EXPECT_EQ(got.bad->error, c.bad->error);
-        }
-    }
+TEST(DataReader, SplitFields) {
+    using Fields = std::vector<std::string>;
+    EXPECT_EQ(split_fields("a, b ,c", Separator::comma), (Fields{"a", "b", "c"}));
+    EXPECT_EQ(split_fields("1,,3,", Separator::comma), (Fields{"1", "", "3", ""}));
+    EXPECT_EQ(split_fields(R"("x, y" , "say ""hi""",2)", Separator::comma),
+              (Fields{"x, y", R"(say "hi")", "2"}));
+    EXPECT_EQ(split_fields("1,2 # note, 3", Separator::comma), (Fields{"1", "2"}));
+    EXPECT_EQ(split_fields(R"("#1",2)", Separator::comma), (Fields{"#1", "2"}));
+    EXPECT_EQ(split_fields("a b\t c", Separator::tab), (Fields{"a b", "c"}));
+    EXPECT_EQ(split_fields("1,5;2", Separator::semicolon), (Fields{"1,5", "2"}));
+    EXPECT_EQ(split_fields("  a \t \"b c\"  d ", Separator::blanks), (Fields{"a", "b c", "d"}));
+    EXPECT_EQ(split_fields("  # only a comment", Separator::comma), Fields{});
+    EXPECT_EQ(split_fields(" \t", Separator::tab), Fields{});
+    EXPECT_THROW((void)split_fields(R"(1,"2)", Separator::comma), DataError);
+    EXPECT_THROW((void)split_fields(R"(1,"2"3)", Separator::comma), DataError);
 }
 
-// ---- The statistics -----------------------------------------------------------------------
+TEST(DataReader, SplitList) {
+    using Items = std::vector<std::string>;
+    EXPECT_EQ(split_list("2.1, 25.3, 6.6, 4.0"), (Items{"2.1", "25.3", "6.6", "4.0"}));
+    EXPECT_EQ(split_list(" 3.5,,12\t-1, # 7"), (Items{"3.5", "12", "-1"}));
+    EXPECT_EQ(split_list("1e-3,\t2"), (Items{"1e-3", "2"}));
+    // A comma between two digits may be a decimal comma, or a table without a header.
+    EXPECT_THROW((void)split_list("1,5 2,5 3,5"), DataError);
+    EXPECT_THROW((void)split_list("1,1.2"), DataError);
+}
+
+TEST(DataReader, HeaderAndSeparatorDetection) {
+    EXPECT_TRUE(looks_like_header("id,conc"));
+    EXPECT_TRUE(looks_like_header("conc"));
+    EXPECT_TRUE(looks_like_header(R"x("well id";"arsenic (ug/L)")x"));
+    EXPECT_TRUE(looks_like_header("x\ty # 1"));
+    EXPECT_FALSE(looks_like_header("1,1.2"));
+    EXPECT_FALSE(looks_like_header("2.5 4 7.25"));
+    EXPECT_FALSE(looks_like_header("well,-1")); // a number, if not a measurement
+    EXPECT_FALSE(looks_like_header("1,5 2,5"));
+    EXPECT_FALSE(looks_like_header(R"("a","2")"));
+    EXPECT_EQ(detect_separator("a\tb,c"), Separator::tab);
+    EXPECT_EQ(detect_separator("a;b,c"), Separator::semicolon);
+    EXPECT_EQ(detect_separator("a, b"), Separator::comma);
+    EXPECT_EQ(detect_separator(" a  b "), Separator::blanks);
+    EXPECT_EQ(detect_separator(" conc "), Separator::comma);
+}
+
+TEST(DataReport, NumberForms) {
+    EXPECT_EQ(percent(0.95), "95");
+    EXPECT_EQ(percent(0.9), "90");
+    EXPECT_EQ(percent(0.05), "5");
+    EXPECT_EQ(percent(0.999), "99.9");
+    EXPECT_EQ(percent(0.9999999999999), "99.99999999999");
+    EXPECT_EQ(percent(0.001), "0.1");
+    EXPECT_EQ(six_digits(19.080809226377531), "19.0808");
+    EXPECT_EQ(six_digits(1234567.0), "1.23457e+06");
+    EXPECT_EQ(shortest(0.1), "0.1");
+    EXPECT_EQ(std::stod(shortest(2.0 / 3.0)), 2.0 / 3.0);
+}
+
+// ---- The statistics and the estimates -----------------------------------------------------
 
 // Each log carries a rounding error of about eps * |log x|, which moves the mean and the standard
 // deviation by as much; beyond that both are accurate to a few eps of their own size.
-TEST(DataSummary, LogStatisticsAgainstLongDouble) {
+TEST(DataEstimates, LogStatisticsAgainstLongDouble) {
     struct Case {
         const char* what;
         std::vector<double> values;
@@ -212,126 +242,203 @@ TEST(DataSummary, LogStatisticsAgainstLongDouble) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const LogSummary got = summarize_logs(c.values);
+        const Summary got = summarise(c.values);
         const Reference ref = reference_statistics(c.values);
         const auto n = static_cast<long double>(c.values.size());
         const long double log_rounding = 4 * eps * ref.largest_log;
         EXPECT_EQ(got.n, c.values.size());
-        EXPECT_LE(std::fabs(got.mean - ref.mean), log_rounding + 4 * eps * std::fabs(ref.mean))
-            << got.mean << " vs " << static_cast<double>(ref.mean);
+        EXPECT_LE(std::fabs(got.log_mean - ref.mean), log_rounding + 4 * eps * std::fabs(ref.mean))
+            << got.log_mean << " vs " << static_cast<double>(ref.mean);
         // The deviations are found with the rounding of the logs, spread over sqrt(n - 1).
-        EXPECT_LE(std::fabs(got.sd - ref.sd),
+        EXPECT_LE(std::fabs(got.log_sd - ref.sd),
                   log_rounding * std::sqrt(n / (n - 1)) + 8 * eps * ref.sd)
-            << got.sd << " vs " << static_cast<double>(ref.sd);
+            << got.log_sd << " vs " << static_cast<double>(ref.sd);
     }
 }
 
-TEST(DataProgram, StatisticsAgainstLongDouble) {
-    const std::vector<double> values = {0.5, 1.25, 2.0, 3.5, 8.0, 20.0, 0.75};
-    const Outcome got = run_data({}, "0.5 1.25 2.0 3.5\n8.0 20.0 0.75\n");
-    ASSERT_EQ(got.status, 0) << got.err;
-    EXPECT_EQ(got.err, "");
-    Record record = record_of(got.out);
-    EXPECT_EQ(record.keys, keys_of({"log-lower", "log-upper", "mean-lower", "mean-upper"}));
-    const Reference ref = reference_statistics(values);
-    const double mu = std::stod(record.value["mu-hat"]);
-    const double sigma = std::stod(record.value["sigma-hat"]);
-    // The logs are at most |log 20| = 3, so a few eps of 3 bound the errors of both.
-    EXPECT_NEAR(mu, static_cast<double>(ref.mean), 16 * eps);
-    EXPECT_NEAR(sigma, static_cast<double>(ref.sd), 16 * eps);
-    const long double estimate = std::exp(ref.mean + ref.sd * ref.sd / 2);
-    EXPECT_NEAR(std::stod(record.value["estimate"]) / static_cast<double>(estimate), 1.0, 64 * eps);
-    EXPECT_EQ(record.value["n"], "7");
-    EXPECT_EQ(record.value["nu"], "6");
-    EXPECT_EQ(record.value["gammasquared"], "7");
-    EXPECT_EQ(record.value["lambda"], "0.5");
-    EXPECT_EQ(record.value["confidence"], "0.95");
-    EXPECT_EQ(record.value["kind"], "two-sided");
-}
-
-// ---- Agreement with lvlim -----------------------------------------------------------------
-
-// On the shipped data set, lvlim run on the full-precision statistics lvlim-data prints gives
-// the same log-scale limits, character for character, and the mean's limits are their
-// exponentials (the exponential of the same 9-digit text, so rounding alone separates them).
-TEST(DataProgram, AgreesWithLvlimOnTheShippedExample) {
+// The minimum-variance unbiased estimates of an independent implementation, 15 digits each:
+// three from n and the log statistics, one from the shipped data set through the program.
+TEST(DataEstimates, UnbiasedEstimateCheckValues) {
+    constexpr double tolerance = 1e-12; // relative; the check values carry 15 digits
     struct Case {
-        const char* option;
-        int WhichLimit;
-        std::vector<std::pair<std::string, std::string>> limits; // lvlim key, lvlim-data key
+        std::size_t n;
+        double log_mean;
+        double log_sd;
+        double mvue;
     };
     const Case cases[] = {
-        {"--upper", 1, {{"ConfidenceLimit= ", "upper"}}},
-        {"--lower", 2, {{"ConfidenceLimit= ", "lower"}}},
-        {"--two-sided",
-         3,
-         {{"LowerConfidenceLimit= ", "lower"}, {"UpperConfidenceLimit= ", "upper"}}},
+        {5, 1.1939048425068564, 1.4415591375721095, 6.91756566896641},
+        {20, 1.19052387615662414, 0.91325372005665439, 4.85272016734503},
+        {50, 1.2511206999006392, 2.0784848260616462, 26.7972070652569},
     };
-    for (const char* confidence : {"0.95", "0.8"}) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.option) + " " + confidence);
-            const Outcome data = run_data({c.option, "-c", confidence, LVLIM_DATA_EXAMPLE});
-            ASSERT_EQ(data.status, 0) << data.err;
-            EXPECT_EQ(data.err, "");
-            Record record = record_of(data.out);
-            std::vector<std::string> limit_keys;
-            for (const auto& limit : c.limits) {
-                limit_keys.push_back("log-" + limit.second);
-            }
-            for (const auto& limit : c.limits) {
-                limit_keys.push_back("mean-" + limit.second);
-            }
-            EXPECT_EQ(record.keys, keys_of(limit_keys));
-            EXPECT_EQ(record.value["n"], "20");
-            EXPECT_EQ(record.value["confidence"], confidence);
-
-            const std::string input = std::to_string(c.WhichLimit) + " " + confidence + " 0.5 " +
-                                      record.value["sigma-hat"] + " " + record.value["nu"] + " " +
-                                      record.value["mu-hat"] + " " + record.value["gammasquared"] +
-                                      " /\n";
-            const Outcome lvlim = run_program(LVLIM_EXE, {}, input);
-            ASSERT_EQ(lvlim.status, 0);
-            for (const auto& [lvlim_key, side] : c.limits) {
-                SCOPED_TRACE(side);
-                const std::optional<std::string> expected = lvlim_value(lvlim.out, lvlim_key);
-                ASSERT_TRUE(expected.has_value()) << lvlim.out;
-                EXPECT_EQ(record.value["log-" + side], *expected);
-                const double mean = std::stod(record.value["mean-" + side]);
-                const double from_lvlim = std::exp(std::stod(*expected));
-                EXPECT_NEAR(mean / from_lvlim, 1.0, 1e-12);
-            }
-        }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.n);
+        const Summary s = summary_from_logs(c.n, c.log_mean, c.log_sd);
+        EXPECT_NEAR(s.mvue / c.mvue, 1.0, tolerance) << shortest(s.mvue);
+        EXPECT_EQ(s.plug_in, std::exp(c.log_mean + c.log_sd * c.log_sd / 2));
     }
+    const std::vector<Row> rows = csv_of({LVLIM_DATA_EXAMPLE});
+    ASSERT_EQ(rows.size(), 1U);
+    EXPECT_NEAR(std::stod(rows[0].at("mvue")) / 11.2320671477816, 1.0, tolerance);
+    // The arithmetic mean of the 20 values, summed by hand: 227 / 20.
+    EXPECT_NEAR(std::stod(rows[0].at("sample_mean")), 11.35, 4 * eps * 11.35);
+    const double log_mean = std::stod(rows[0].at("log_mean"));
+    const double log_sd = std::stod(rows[0].at("log_sd"));
+    EXPECT_NEAR(std::stod(rows[0].at("plug_in")) / std::exp(log_mean + log_sd * log_sd / 2), 1.0,
+                4 * eps);
 }
 
-// A search that fails reports it, as in lvlim, on standard error under the program's name;
-// the record still follows, with lvlim's limits.
-TEST(DataProgram, EngineMessagesGoToStandardError) {
-    const Outcome data = run_data({"-c", "0.999999"}, "1 10 100\n");
-    EXPECT_EQ(data.status, 0);
-    const Record record = record_of(data.out);
-    ASSERT_EQ(record.keys, keys_of({"log-lower", "log-upper", "mean-lower", "mean-upper"}));
-    const Outcome lvlim = run_program(LVLIM_EXE, {},
-                                      "3 0.999999 0.5 " + record.value.at("sigma-hat") + " 2 " +
-                                          record.value.at("mu-hat") + " 3 /\n");
-    std::vector<std::string> messages;
-    for (const std::string& line : lines_of(lvlim.out)) {
-        if (!line.empty() && line.back() != '+') {
-            messages.push_back("lvlim-data: " + line.substr(line.find_first_not_of(' ')));
-        }
+// ---- Faults once found --------------------------------------------------------------------
+
+// Peak resident memory of `command` run by the shell, from wait4 (which counts the waited-for
+// descendants of the shell as well), and its exit status.
+struct Footprint {
+    long peak_kib = 0;
+    int status = -1;
+    std::string err;
+};
+Footprint footprint(const std::string& command) {
+    const Scratch scratch;
+    const std::string err = (scratch.path() / "err").string();
+    const std::string full = command + " > /dev/null 2> '" + err + "'";
+    const pid_t child = fork();
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", full.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
     }
-    ASSERT_FALSE(messages.empty()) << "lvlim reports no failed search here any more";
-    EXPECT_EQ(messages.front(), "lvlim-data: Method (Only Bisection) failed...");
-    EXPECT_EQ(lines_of(data.err), messages);
-    EXPECT_EQ(record.value.at("log-lower"), lvlim_value(lvlim.out, "LowerConfidenceLimit= "));
-    EXPECT_EQ(record.value.at("log-upper"), lvlim_value(lvlim.out, "UpperConfidenceLimit= "));
+    Footprint out;
+    int raw = 0;
+    rusage usage{};
+    if (child > 0 && wait4(child, &raw, 0, &usage) == child) {
+        out.peak_kib = usage.ru_maxrss;
+        out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    out.err = test::read_file(err);
+    return out;
 }
 
-// ---- Input layouts and options ------------------------------------------------------------
+// Input without end, or without line ends, used to be read whole into memory.
+TEST(DataFaults, EndlessInputRunsInBoundedMemory) {
+    constexpr long ceiling_kib = 50L * 1024;
+    const std::string program = std::string("'") + LVLIM_DATA_EXE + "'";
+    const Footprint yes = footprint("yes 1.5 | head -c 200000000 | " + program);
+    EXPECT_EQ(yes.status, 1);
+    EXPECT_EQ(yes.err, "lvlim-data: (standard input), line 100002, value 1: more than 100001 "
+                       "measurements; the supported range is 3 to 100001 measurements\n");
+    EXPECT_LT(yes.peak_kib, ceiling_kib);
+    const Footprint zero = footprint(program + " /dev/zero");
+    EXPECT_EQ(zero.status, 1);
+    EXPECT_EQ(zero.err, "lvlim-data: /dev/zero, line 1: the line is longer than 8388608 bytes; "
+                        "is this a text file of measurements?\n");
+    EXPECT_LT(zero.peak_kib, ceiling_kib);
+}
 
-TEST(DataProgram, EveryLayoutAndSourceGivesTheSameResult) {
-    const Outcome baseline = run_data({}, "2.5 4 7.25 3.5 12 1.5\n");
-    ASSERT_EQ(baseline.status, 0) << baseline.err;
+// A search that did not converge used to be reported as success.
+TEST(DataFaults, FailedSearchIsMarkedInEveryFormat) {
+    const std::vector<std::string> run = {"-c", "0.9999999999999", LVLIM_DATA_EXAMPLE};
+    const std::string failure = "Method (Only Bisection) failed...";
+
+    std::vector<std::string> with = run;
+    const Outcome text = run_data(with);
+    EXPECT_EQ(text.status, 3);
+    EXPECT_EQ(lines_of(text.err),
+              std::vector<std::string>{"lvlim-data: confidence 0.9999999999999: " + failure});
+    ASSERT_FALSE(lines_of(text.out).empty());
+    const std::string last = lines_of(text.out).back();
+    EXPECT_TRUE(last.starts_with("99.99999999999% two-sided confidence limits of the mean: "))
+        << last;
+    EXPECT_TRUE(last.ends_with(" (SEARCH FAILED: not to be trusted)")) << last;
+
+    with.emplace_back("--format=csv");
+    const Outcome csv = run_data(with);
+    EXPECT_EQ(csv.status, 3);
+    EXPECT_EQ(csv.err, "");
+    const std::vector<Row> rows = csv_rows(csv.out);
+    ASSERT_EQ(rows.size(), 1U);
+    EXPECT_EQ(rows[0].at("status"), "search failed");
+    EXPECT_EQ(rows[0].at("messages"), failure);
+
+    with.back() = "--format=json";
+    const Outcome json = run_data(with);
+    EXPECT_EQ(json.status, 3);
+    const nlohmann::json document = nlohmann::json::parse(json.out);
+    EXPECT_EQ(document["results"][0]["status"], "search failed");
+    EXPECT_EQ(document["results"][0]["messages"], nlohmann::json::array({failure}));
+
+    // At a level the search handles, the same data are ok, and so is the exit status.
+    const std::vector<Row> fine = csv_of({"-c", "0.95", LVLIM_DATA_EXAMPLE});
+    ASSERT_EQ(fine.size(), 1U);
+    EXPECT_EQ(fine[0].at("status"), "ok");
+    EXPECT_EQ(fine[0].at("messages"), "");
+}
+
+// A table, decimal commas and a byte-order mark used to be misread without complaint.
+TEST(DataFaults, TablesDecimalCommasAndByteOrderMark) {
+    const std::string table = "id,conc\n1,1.2\n2,3.4\n3,5.6\n4,2.2\n";
+    const Outcome asked = run_data({}, table);
+    EXPECT_EQ(asked.status, 1);
+    EXPECT_EQ(asked.err, "lvlim-data: (standard input), line 1: the header names 2 columns "
+                         "('id', 'conc'): choose one with --column=NAME or --column=NUMBER\n");
+    const std::vector<Row> plain = csv_of({}, "1.2 3.4 5.6 2.2\n");
+    EXPECT_EQ(csv_of({"--column=conc"}, table), plain);
+    EXPECT_EQ(csv_of({"--column", "2"}, table), plain);
+
+    const Outcome commas = run_data({}, "1,5 2,5 3,5\n");
+    EXPECT_EQ(commas.status, 1);
+    EXPECT_EQ(commas.err,
+              "lvlim-data: (standard input), line 1: '1,5': a comma between two digits may be a "
+              "decimal comma, which is not read; write numbers with a decimal point and separate "
+              "them by blanks or by a comma and a blank, or choose a column of a table with "
+              "--column\n");
+
+    EXPECT_EQ(csv_of({}, "\xEF\xBB\xBF"
+                         "1.2\n3.4\n5.6\n2.2\n"),
+              plain);
+    EXPECT_EQ(csv_of({}, "\xEF\xBB\xBF"
+                         "conc\n1.2\n3.4\n5.6\n2.2\n"),
+              plain);
+}
+
+// Limits used to be printed with 17 digits, from a search accurate to about 8.
+TEST(DataFaults, ReportShowsSixSignificantDigits) {
+    const Outcome got = run_data({"--upper", "-c", "0.9,0.95,0.975", LVLIM_DATA_EXAMPLE});
+    ASSERT_EQ(got.status, 0) << got.err;
+    const std::vector<Row> rows = csv_of({"--upper", "-c", "0.9,0.95,0.975", LVLIM_DATA_EXAMPLE});
+    ASSERT_EQ(rows.size(), 3U);
+    const Row& r = rows[0];
+    const std::vector<std::string> expected = {
+        std::string("data: ") + LVLIM_DATA_EXAMPLE,
+        "number of measurements n: 20",
+        "mean of the logs: " + six_digits(std::stod(r.at("log_mean"))),
+        "standard deviation of the logs: " + six_digits(std::stod(r.at("log_sd"))),
+        "minimum-variance unbiased estimate of the mean: 11.2321",
+        "sample mean: 11.35",
+        "plug-in estimate of the mean, exp(mean + sd^2/2): " +
+            six_digits(std::stod(r.at("plug_in"))),
+        "kind of limits: upper",
+        "90% upper confidence limit of the mean: " +
+            six_digits(std::stod(rows[0].at("mean_upper"))),
+        "95% upper confidence limit of the mean: 19.0808",
+        "97.5% upper confidence limit of the mean: " +
+            six_digits(std::stod(rows[2].at("mean_upper"))),
+    };
+    EXPECT_EQ(lines_of(got.out), expected);
+    EXPECT_EQ(six_digits(std::stod(rows[1].at("mean_upper"))), "19.0808");
+
+    const Outcome pair = run_data({"--lower", "--two-sided", LVLIM_DATA_EXAMPLE});
+    const std::vector<Row> two = csv_of({LVLIM_DATA_EXAMPLE});
+    ASSERT_FALSE(lines_of(pair.out).empty());
+    EXPECT_EQ(lines_of(pair.out).back(), "95% two-sided confidence limits of the mean: " +
+                                             six_digits(std::stod(two[0].at("mean_lower"))) +
+                                             " to " +
+                                             six_digits(std::stod(two[0].at("mean_upper"))));
+}
+
+// ---- Real files ---------------------------------------------------------------------------
+
+TEST(DataFiles, EveryLayoutGivesTheSameSample) {
+    const std::vector<Row> baseline = csv_of({}, "2.5 4 7.25 3.5 12 1.5\n");
+    ASSERT_EQ(baseline.size(), 1U);
     const Scratch scratch;
     struct Case {
         const char* what;
@@ -339,28 +446,293 @@ TEST(DataProgram, EveryLayoutAndSourceGivesTheSameResult) {
         std::string input;
     };
     const std::string crlf = "# CR LF\r\n2.5, 4\r\n\r\n7.25 3.5\r\n12 1.5\r\n";
-    const std::string commented = "# values\n\n2.5\t4,7.25 # three\n  \n3.5,,12\n#\n1.5";
+    const std::string commented = "# values\n\n2.5\t4, 7.25 # three\n  \n3.5,,12\n#\n1.5";
+    const std::string csv = "well,conc,site\n"
+                            "a,2.5,x\r\nb,4,y\r\n\r\n# a comment\r\n"
+                            "\"c, d\",\"7.25\",z\r\ne, 3.5 ,\"say \"\"w\"\"\"\r\n"
+                            "f,12,u # checked\r\ng,1.5,v\r\n";
     const Case cases[] = {
         {"comments, blank lines, tabs, commas, no final line end", {}, commented},
         {"CR LF", {}, crlf},
-        {"one a line", {}, "2.5\n4\n7.25\n3.5\n12\n1.5\n"},
         {"- for standard input", {"-"}, crlf},
-        {"a file", {scratch.write("crlf.txt", crlf)}, ""},
         {"a file after --", {"--", scratch.write("commented.txt", commented)}, ""},
-        {"- after --", {"--", "-"}, commented},
-        {"the defaults spelt out", {"--two-sided", "--confidence=0.95"}, crlf},
-        {"the last kind wins", {"--upper", "--two-sided"}, crlf},
+        {"CSV, a column by name", {"--column=conc"}, csv},
+        {"CSV, a column by number", {"--column=2"}, csv},
+        {"CSV with a byte-order mark", {"--column=conc"}, "\xEF\xBB\xBF" + csv},
+        {"TSV", {"--column", "conc"}, "id\tconc\n1\t2.5\n2\t4\n3\t7.25\n4\t3.5\n5\t12\n6\t1.5\n"},
+        {"semicolons", {"--column=2"}, "id;conc\n1;2.5\n2;4\n3;7.25\n4;3.5\n5;12\n6;1.5\n"},
+        {"blank-separated columns",
+         {"--column=2"},
+         "id conc\n1 2.5\n2 4\n3 7.25\n4 3.5\n5 12\n6 1.5\n"},
+        {"one column with its header", {}, "conc\n2.5\n4\n7.25\n3.5\n12\n1.5\n"},
+        {"a header stated", {"--header"}, "2024\n2.5\n4\n7.25\n3.5\n12\n1.5\n"},
+        {"no header, a column",
+         {"--no-header", "--column=1"},
+         "2.5,a\n4,b\n7.25,c\n3.5,d\n12,e\n1.5,f\n"},
+        {"no header, a column detected",
+         {"--column=2", "--separator=tab"},
+         "a\t2.5\nb\t4\nc\t7.25\nd\t3.5\ne\t12\nf\t1.5\n"},
+        {"a list with --no-header", {"--no-header"}, "conc 2.5 4 7.25 3.5 12 1.5\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Outcome got = run_data(c.arguments, c.input);
-        EXPECT_EQ(got.status, 0);
-        EXPECT_EQ(got.err, "");
-        EXPECT_EQ(got.out, baseline.out);
+        if (std::string(c.what) == "a list with --no-header") {
+            // A stated "no header" turns a header into a bad value of a list.
+            const Outcome got = run_data(c.arguments, c.input);
+            EXPECT_EQ(got.status, 1);
+            EXPECT_EQ(got.err, "lvlim-data: (standard input), line 1, value 1: 'conc' is not a "
+                               "number" +
+                                   model_needs);
+            continue;
+        }
+        EXPECT_EQ(csv_of(c.arguments, c.input), baseline);
     }
 }
 
-TEST(DataProgram, OptionSpellings) {
+TEST(DataFiles, ErrorsNameTheirPlace) {
+    const std::string usage = "Try 'lvlim-data --help' for more information.\n";
+    const Scratch scratch;
+    const std::string missing = (scratch.path() / "missing.txt").string();
+    const std::string bad = scratch.write("bad.txt", "1\n2\nthree\n");
+    const std::string table = "id,conc\n1,1.2\n";
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        std::string input;
+        int status;
+        std::string err;
+    };
+    const std::string in = "lvlim-data: (standard input)";
+    // clang-format off
+    const Case cases[] = {
+        {"not a number", {}, "1 2\n\n3 4.5x 6\n", 1,
+         in + ", line 3, value 2: '4.5x' is not a number" + model_needs},
+        {"zero", {}, "1 2\r\n0 3\r\n", 1, in + ", line 2, value 1: '0' is not positive" + model_needs},
+        {"negative in a column", {"--column=conc"}, table + "2,-2.5\n", 1,
+         in + ", line 3, column 2 (conc): '-2.5' is not positive" + model_needs},
+        {"empty in a column", {"--column=2"}, table + "2, \n", 1,
+         in + ", line 3, column 2 (conc): the value is empty" + model_needs},
+        {"not finite", {}, "1 2 1e400\n", 1, in + ", line 1, value 3: '1e400' is not finite" + model_needs},
+        {"invisible bytes shown", {}, "1 2\n\x01\xC2\xA0\n", 1,
+         in + ", line 2, value 1: '\\x01\\xC2\\xA0' is not a number" + model_needs},
+        {"the file's name", {bad}, "", 1, "lvlim-data: " + bad + ", line 3, value 1: 'three' is not a number" + model_needs},
+        {"a decimal comma in a quoted field", {"--column=2"}, table + "2,\"2,5\"\n", 1,
+         in + ", line 3, column 2 (conc): '2,5' has a decimal comma, which is not read: write 2.5\n"},
+        {"decimal commas split a row", {"--column=2"}, table + "2,2,5\n", 1,
+         in + ", line 3: 3 fields where line 1 has 2; with commas between the fields, decimal "
+         "commas are not read: write decimal points\n"},
+        {"a quote left open", {"--column=2"}, table + "2,\"2\n", 1,
+         in + ", line 3: a quoted field has no closing quote; a quoted field must end on its line\n"},
+        {"no such column name", {"--column=ppm"}, table, 1,
+         in + ", line 1: the header has no column named 'ppm'; its columns are 'id', 'conc'\n"},
+        {"no such column number", {"--column=3"}, table, 1,
+         in + ", line 1: there is no column 3; line 1 has 2 columns\n"},
+        {"a name without a header", {"--column=conc"}, "1,1.2\n", 1,
+         in + ": --column=conc names a column, but line 1 is not a header (it has numbers): give "
+         "the column's number, or --header\n"},
+        {"no values", {}, "# nothing\n\n", 1,
+         in + ": 0 measurements; the supported range is 3 to 100001 measurements\n"},
+        {"two values", {}, "1 2\n", 1,
+         in + ": 2 measurements; the supported range is 3 to 100001 measurements\n"},
+        {"equal values", {}, "1 1 1 1\n", 1, // log 1 = 0 exactly
+         in + ": the standard deviation of the logarithms is 0; the supported range is 0.001 to 10\n"},
+        {"missing file", {missing}, "", 1,
+         "lvlim-data: cannot read '" + missing + "': No such file or directory\n"},
+        {"a directory", {scratch.path().string()}, "", 1,
+         "lvlim-data: cannot read '" + scratch.path().string() + "': Is a directory\n"},
+        {"confidence 1", {"-c", "1"}, "1 2 3\n", 1,
+         "lvlim-data: the confidence must lie strictly between 0 and 1, not 1\n"},
+        {"one of several confidences", {"-c", "0.9,0,0.95"}, "1 2 3\n", 1,
+         "lvlim-data: the confidence must lie strictly between 0 and 1, not 0\n"},
+        // Usage errors: status 2.
+        {"unknown option", {"--two"}, "", 2,
+         "lvlim-data: The following argument was not expected: --two\n" + usage},
+        {"no confidence", {"-c"}, "", 2, "lvlim-data: --confidence: 1 required TEXT missing\n" + usage},
+        {"confidence not a number", {"--confidence=0.9,x"}, "", 2,
+         "lvlim-data: invalid confidence 'x'\n" + usage},
+        {"unknown format", {"--format=xml"}, "", 2,
+         "lvlim-data: --format: xml not in {text,csv,json}\n" + usage},
+        {"header and no header", {"--header", "--no-header"}, "", 2,
+         "lvlim-data: --header excludes --no-header\n" + usage},
+        {"two files", {"a.txt", "b.txt"}, "", 2,
+         "lvlim-data: The following argument was not expected: b.txt\n" + usage},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome got = run_data(c.arguments, c.input);
+        EXPECT_EQ(got.status, c.status);
+        EXPECT_EQ(got.err, c.err);
+        EXPECT_EQ(got.out, "");
+    }
+}
+
+std::string values_text(std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += std::to_string(1 + i % 10) + "\n";
+    }
+    return text;
+}
+
+// The ends of the supported number of measurements, a log standard deviation near its lower
+// end, and one beyond its upper end reported with its value.
+TEST(DataFiles, SupportedRange) {
+    for (const std::size_t count : {min_measurements, max_measurements}) {
+        SCOPED_TRACE(count);
+        const std::vector<Row> rows = csv_of({"--upper"}, values_text(count));
+        ASSERT_EQ(rows.size(), 1U);
+        EXPECT_EQ(rows[0].at("n"), std::to_string(count));
+        EXPECT_EQ(rows[0].at("nu"), std::to_string(count - 1));
+        EXPECT_EQ(rows[0].at("status"), "ok");
+    }
+    const Outcome over = run_data({}, values_text(max_measurements + 1));
+    EXPECT_EQ(over.status, 1);
+    EXPECT_EQ(over.err, "lvlim-data: (standard input), line 100002, value 1: more than 100001 "
+                        "measurements; the supported range is 3 to 100001 measurements\n");
+
+    const std::vector<Row> narrow = csv_of({}, "1.001 1 0.999 1.002 0.998\n");
+    ASSERT_EQ(narrow.size(), 1U);
+    EXPECT_LT(std::stod(narrow[0].at("log_sd")), 0.002);
+    EXPECT_EQ(narrow[0].at("status"), "ok");
+
+    const Outcome wide = run_data({}, "1e-300 1 1e300\n");
+    EXPECT_EQ(wide.status, 1);
+    const std::string start =
+        "lvlim-data: (standard input): the standard deviation of the logarithms is ";
+    const std::string end = "; the supported range is 0.001 to 10\n";
+    ASSERT_TRUE(wide.err.starts_with(start)) << wide.err;
+    ASSERT_TRUE(wide.err.ends_with(end)) << wide.err;
+    const double sd = std::stod(wide.err.substr(start.size()));
+    // The logs reach 690, and carry a few eps of that each.
+    EXPECT_NEAR(sd, static_cast<double>(reference_statistics({1e-300, 1.0, 1e300}).sd),
+                16 * eps * 690.0);
+}
+
+// ---- Formats and options ------------------------------------------------------------------
+
+TEST(DataFormats, CsvAndJsonCarryTheSameFullPrecisionFields) {
+    const std::vector<std::string> run = {"-c", "0.9,0.95,0.975", LVLIM_DATA_EXAMPLE};
+    for (const char* kind : {"--upper", "--lower", "--two-sided"}) {
+        SCOPED_TRACE(kind);
+        std::vector<std::string> arguments = run;
+        arguments.emplace_back(kind);
+        const Outcome csv = run_data([&] {
+            auto a = arguments;
+            a.emplace_back("--format=csv");
+            return a;
+        }());
+        ASSERT_EQ(csv.status, 0) << csv.err;
+        std::string names;
+        for (const std::string& name : field_names()) {
+            names += (names.empty() ? "" : ",") + name;
+        }
+        EXPECT_EQ(lines_of(csv.out).front(),
+                  "n,log_mean,log_sd,nu,gammasquared,confidence,kind,mvue,sample_mean,plug_in,"
+                  "k_lower,k_upper,log_lower,log_upper,mean_lower,mean_upper,status,messages");
+        EXPECT_EQ(lines_of(csv.out).front(), names);
+        const std::vector<Row> rows = csv_rows(csv.out);
+
+        arguments.emplace_back("--format=json");
+        const Outcome json = run_data(arguments);
+        ASSERT_EQ(json.status, 0) << json.err;
+        const nlohmann::ordered_json document = nlohmann::ordered_json::parse(json.out);
+        ASSERT_EQ(document.size(), 1U);
+        const nlohmann::ordered_json& results = document.at("results");
+        ASSERT_EQ(results.size(), 3U);
+        ASSERT_EQ(rows.size(), 3U);
+        const std::vector<std::string> levels = {"0.9", "0.95", "0.975"};
+        for (std::size_t i = 0; i < 3; ++i) {
+            SCOPED_TRACE(i);
+            const Row& row = rows[i];
+            const nlohmann::ordered_json& item = results[i];
+            std::vector<std::string> keys;
+            for (const auto& [key, value] : item.items()) {
+                keys.push_back(key);
+            }
+            EXPECT_EQ(keys, field_names());
+            EXPECT_EQ(row.at("confidence"), levels[i]);
+            EXPECT_EQ(row.at("kind"), std::string(kind).substr(2));
+            EXPECT_EQ(item.at("kind"), row.at("kind"));
+            EXPECT_EQ(item.at("status"), "ok");
+            EXPECT_EQ(item.at("n").get<int>(), 20);
+            for (const std::string& name : field_names()) {
+                if (name == "n" || name == "kind" || name == "status" || name == "messages") {
+                    continue;
+                }
+                SCOPED_TRACE(name);
+                const bool absent = (name.ends_with("lower") && row.at("kind") == "upper") ||
+                                    (name.ends_with("upper") && row.at("kind") == "lower");
+                if (absent) {
+                    EXPECT_EQ(row.at(name), "");
+                    EXPECT_TRUE(item.at(name).is_null());
+                    continue;
+                }
+                // Full precision: the CSV text is the shortest form of the double, and the JSON
+                // number is the very same double.
+                const double value = std::stod(row.at(name));
+                EXPECT_EQ(shortest(value), row.at(name));
+                EXPECT_EQ(item.at(name).get<double>(), value);
+            }
+            for (const char* side : {"lower", "upper"}) {
+                const std::string log = row.at(std::string("log_") + side);
+                if (!log.empty()) {
+                    EXPECT_EQ(std::stod(row.at(std::string("mean_") + side)),
+                              std::exp(std::stod(log)));
+                }
+            }
+        }
+    }
+}
+
+// The limits agree with lvlim run on the record lvlim-data derives, character for character as
+// lvlim prints them: the standardized limits and the limits for mu + sigma^2/2.
+TEST(DataFormats, AgreesWithLvlimOnTheDerivedRecord) {
+    struct Case {
+        const char* option;
+        int WhichLimit;
+        std::vector<std::pair<std::string, std::string>> limits; // lvlim key, CSV field
+    };
+    const Case cases[] = {
+        {"--upper",
+         1,
+         {{"StandardConfidenceLimit= ", "k_upper"}, {"ConfidenceLimit= ", "log_upper"}}},
+        {"--lower",
+         2,
+         {{"StandardConfidenceLimit= ", "k_lower"}, {"ConfidenceLimit= ", "log_lower"}}},
+        {"--two-sided",
+         3,
+         {{"StandardLowerLimit= ", "k_lower"},
+          {"StandardUpperLimit= ", "k_upper"},
+          {"LowerConfidenceLimit= ", "log_lower"},
+          {"UpperConfidenceLimit= ", "log_upper"}}},
+    };
+    const Scratch scratch;
+    const std::string skewed = scratch.write("skewed.txt", "0.5 1.25 2.0 3.5 8.0 20.0 0.75\n");
+    for (const std::string& file : {std::string(LVLIM_DATA_EXAMPLE), skewed}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.option) + " " + file);
+            const std::vector<Row> rows = csv_of({c.option, "-c", "0.95,0.8", file});
+            ASSERT_EQ(rows.size(), 2U);
+            for (const Row& row : rows) {
+                const std::string input = std::to_string(c.WhichLimit) + " " +
+                                          row.at("confidence") + " 0.5 " + row.at("log_sd") + " " +
+                                          row.at("nu") + " " + row.at("log_mean") + " " +
+                                          row.at("gammasquared") + " /\n";
+                const Outcome lvlim = test::run_process(LVLIM_EXE, {}, input);
+                ASSERT_EQ(lvlim.status, 0);
+                for (const auto& [key, field] : c.limits) {
+                    SCOPED_TRACE(field);
+                    const std::optional<std::string> expected = lvlim_value(lvlim.out, key);
+                    ASSERT_TRUE(expected.has_value()) << lvlim.out;
+                    EXPECT_EQ(as_lvlim_prints(row.at(field)), *expected);
+                }
+            }
+        }
+    }
+}
+
+TEST(DataFormats, OptionSpellings) {
     const std::string input = "2.5 4 7.25 3.5 12 1.5\n";
     struct Case {
         std::vector<std::string> arguments;
@@ -373,133 +745,32 @@ TEST(DataProgram, OptionSpellings) {
         {{"--confidence=0.9"}, "two-sided", "0.9"},
         {{"--confidence", "0.9", "--upper"}, "upper", "0.9"},
         {{"--lower", "-c", "0.99", "--upper", "--lower"}, "lower", "0.99"},
+        {{"--upper", "--two-sided"}, "two-sided", "0.95"},
         {{"-c", "0.5", "-c", "0.75"}, "two-sided", "0.75"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));
-        const Outcome got = run_data(c.arguments, input);
-        ASSERT_EQ(got.status, 0) << got.err;
-        Record record = record_of(got.out);
-        EXPECT_EQ(record.value["kind"], c.kind);
-        EXPECT_EQ(record.value["confidence"], c.confidence);
+        const std::vector<Row> rows = csv_of(c.arguments, input);
+        ASSERT_EQ(rows.size(), 1U);
+        EXPECT_EQ(rows[0].at("kind"), c.kind);
+        EXPECT_EQ(rows[0].at("confidence"), c.confidence);
     }
 }
 
-TEST(DataProgram, HelpAndVersion) {
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--help"}, {"--upper", "--help", "--bogus"}}) {
-        const Outcome help = run_data(arguments);
-        EXPECT_EQ(help.status, 0);
-        EXPECT_EQ(help.err, "");
-        EXPECT_EQ(help.out.rfind("Usage: lvlim-data [OPTION]... [FILE]\n", 0), 0U) << help.out;
-        for (const char* option : {"--confidence=P", "--upper", "--lower", "--two-sided"}) {
-            EXPECT_NE(help.out.find(option), std::string::npos) << option;
-        }
+TEST(DataFormats, HelpAndVersion) {
+    const Outcome help = run_data({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_TRUE(help.out.starts_with("Usage: lvlim-data [OPTION]... [FILE]\n")) << help.out;
+    for (const char* item : {"--confidence=P[,P...]", "--upper", "--lower", "--two-sided",
+                             "--format=FORMAT", "--column=NAME|N", "--header", "--no-header",
+                             "--separator=SEP", "--version", "3 to 100001 measurements",
+                             "0.001 to 10", "Exit status", "mean_upper, status, messages"}) {
+        EXPECT_NE(help.out.find(item), std::string::npos) << item;
     }
     const Outcome version = run_data({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("lvlim-data ") + LVLIM_VERSION + "\n");
-}
-
-// ---- Errors -------------------------------------------------------------------------------
-
-std::string values_text(std::size_t count) {
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        text += std::to_string(1 + i % 10) + "\n";
-    }
-    return text;
-}
-
-TEST(DataProgram, Errors) {
-    const std::string usage = "Try 'lvlim-data --help' for more information.\n";
-    const Scratch scratch;
-    const std::string missing = (scratch.path() / "missing.txt").string();
-    const std::string directory = scratch.path().string();
-    struct Case {
-        const char* what;
-        std::vector<std::string> arguments;
-        std::string input;
-        int status;
-        std::string err;
-    };
-    // clang-format off
-    const Case cases[] = {
-        // Data errors: status 1.
-        {"not a number", {}, "1 2\n\n3 4.5x 6\n", 1,
-         "lvlim-data: (standard input):3: '4.5x' is not a number\n"},
-        {"zero", {}, "1 2\r\n0 3\r\n", 1, "lvlim-data: (standard input):2: '0' is not positive\n"},
-        {"negative", {}, "# head\n1,-2.5,3\n", 1,
-         "lvlim-data: (standard input):2: '-2.5' is not positive\n"},
-        {"out of range", {}, "1 2 1e400\n", 1,
-         "lvlim-data: (standard input):1: '1e400' is out of range\n"},
-        {"the file's name", {scratch.write("bad.txt", "1\n2\nthree\n")}, "", 1,
-         "lvlim-data: " + (scratch.path() / "bad.txt").string() + ":3: 'three' is not a number\n"},
-        {"no values", {}, "# nothing\n\n", 1,
-         "lvlim-data: (standard input): 0 measurements; at least 3 are needed\n"},
-        {"two values", {}, "1 2\n", 1,
-         "lvlim-data: (standard input): 2 measurements; at least 3 are needed\n"},
-        {"1002 values", {}, values_text(1002), 1,
-         "lvlim-data: (standard input): 1002 measurements; at most 1001 can be used\n"},
-        {"equal values", {}, "1 1 1 1\n", 1, // log 1 = 0 exactly
-         "lvlim-data: (standard input): the standard deviation of the logarithms is 0; it "
-         "must lie in [0.1, 10]\n"},
-        {"missing file", {missing}, "", 1,
-         "lvlim-data: cannot read '" + missing + "': No such file or directory\n"},
-        {"a directory", {directory}, "", 1,
-         "lvlim-data: cannot read '" + directory + "': Is a directory\n"},
-        {"confidence 1", {"-c", "1"}, "1 2 3\n", 1,
-         "lvlim-data: the confidence must lie strictly between 0 and 1, not 1\n"},
-        {"confidence 0", {"--confidence=0"}, "1 2 3\n", 1,
-         "lvlim-data: the confidence must lie strictly between 0 and 1, not 0\n"},
-        {"confidence negative", {"-c-0.5"}, "1 2 3\n", 1,
-         "lvlim-data: the confidence must lie strictly between 0 and 1, not -0.5\n"},
-        // Usage errors: status 2.
-        {"unknown long option", {"--two"}, "", 2, "lvlim-data: unknown option '--two'\n" + usage},
-        {"unknown short option", {"-u"}, "", 2, "lvlim-data: unknown option '-u'\n" + usage},
-        {"no confidence", {"-c"}, "", 2, "lvlim-data: option '-c' needs a value\n" + usage},
-        {"no confidence, long", {"--confidence"}, "", 2,
-         "lvlim-data: option '--confidence' needs a value\n" + usage},
-        {"confidence not a number", {"--confidence=0.9x"}, "", 2,
-         "lvlim-data: invalid confidence '0.9x'\n" + usage},
-        {"confidence empty", {"--confidence="}, "", 2,
-         "lvlim-data: invalid confidence ''\n" + usage},
-        {"confidence nan", {"-c", "nan"}, "", 2, "lvlim-data: invalid confidence 'nan'\n" + usage},
-        {"value for a flag", {"--lower=1"}, "", 2,
-         "lvlim-data: option '--lower' takes no value\n" + usage},
-        {"two files", {"a.txt", "-"}, "", 2,
-         "lvlim-data: only one FILE may be given, '-' is a second\n" + usage},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const Outcome got = run_data(c.arguments, c.input);
-        EXPECT_EQ(got.status, c.status);
-        EXPECT_EQ(got.err, c.err);
-        EXPECT_EQ(got.out, "");
-    }
-}
-
-// The limits of the accepted counts, and a spread beyond 10 reported with its value.
-TEST(DataProgram, CountAndSpreadLimits) {
-    for (const std::size_t count : {std::size_t{3}, std::size_t{1001}}) {
-        SCOPED_TRACE(count);
-        const Outcome got = run_data({"--upper"}, values_text(count));
-        ASSERT_EQ(got.status, 0) << got.err;
-        EXPECT_EQ(record_of(got.out).value["nu"], std::to_string(count - 1));
-    }
-    const std::vector<double> wide = {1e-300, 1.0, 1e300};
-    const Outcome got = run_data({}, "1e-300 1 1e300\n");
-    EXPECT_EQ(got.status, 1);
-    const std::string start =
-        "lvlim-data: (standard input): the standard deviation of the logarithms is ";
-    const std::string end = "; it must lie in [0.1, 10]\n";
-    ASSERT_EQ(got.err.rfind(start, 0), 0U) << got.err;
-    ASSERT_GT(got.err.size(), start.size() + end.size());
-    EXPECT_EQ(got.err.substr(got.err.size() - end.size()), end);
-    const double sd = std::stod(got.err.substr(start.size()));
-    // The logs reach 690, and carry a few eps of that each.
-    EXPECT_NEAR(sd, static_cast<double>(reference_statistics(wide).sd), 16 * eps * 690.0);
 }
 
 } // namespace

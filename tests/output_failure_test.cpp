@@ -40,6 +40,11 @@ const std::vector<ProgramRun> runs = {
     {"lvlim-table, a text table", "lvlim-table", LVLIM_TABLE_EXE, "-s 1 -n 20 --format=text", ""},
     {"lvlim-table --help", "lvlim-table", LVLIM_TABLE_EXE, "--help", ""},
     {"lvlim-table --version", "lvlim-table", LVLIM_TABLE_EXE, "--version", ""},
+    {"lvlim-data, a report", "lvlim-data", LVLIM_DATA_EXE, "", "2.5 4 7.25 3.5 12 1.5\n"},
+    {"lvlim-data, CSV", "lvlim-data", LVLIM_DATA_EXE, "--format=csv -c 0.9,0.95", "2.5 4 7.25\n"},
+    {"lvlim-data, JSON", "lvlim-data", LVLIM_DATA_EXE, "--format=json --upper", "2.5 4 7.25\n"},
+    {"lvlim-data --help", "lvlim-data", LVLIM_DATA_EXE, "--help", ""},
+    {"lvlim-data --version", "lvlim-data", LVLIM_DATA_EXE, "--version", ""},
 };
 
 class OutputFailure : public testing::TestWithParam<ProgramRun> {};
@@ -57,7 +62,8 @@ TEST_P(OutputFailure, IsReportedWithStatusOne) {
     EXPECT_EQ(fine.status, 0) << fine.err;
     EXPECT_FALSE(fine.out.empty());
 
-    const test::Outcome full = test::run_process(run.program, arguments, run.input, "", "/dev/full");
+    const test::Outcome full =
+        test::run_process(run.program, arguments, run.input, "", "/dev/full");
     EXPECT_EQ(full.status, 1);
     // Standard error holds what it holds with a working standard output, then the one line.
     const std::string expected_start = std::string(run.name) + ": cannot write ";

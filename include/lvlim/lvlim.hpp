@@ -138,6 +138,7 @@ public:
 
 private:
     std::size_t n_ = 0;
+    double log_shift_ = 0.0; // the first log; the two below are of the logs less it
     double log_mean_ = 0.0;
     double log_m2_ = 0.0;
     double mean_ = 0.0;

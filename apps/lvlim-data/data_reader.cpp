@@ -1,0 +1,510 @@
+// Reading the measurements of lvlim-data: a plain list or one column of a table, line by line.
+#include "apps/lvlim-data/data_reader.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+
+namespace lvlim::data {
+
+namespace {
+
+[[nodiscard]] constexpr bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+[[nodiscard]] constexpr bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && is_blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The line up to a "#" (the list format has no quotes).
+std::string_view uncommented(std::string_view line) {
+    return line.substr(0, line.find('#'));
+}
+
+// True when a comma stands between two digits somewhere in `text`.
+bool has_digit_comma_digit(std::string_view text) {
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == ',' && is_digit(text[i - 1]) && is_digit(text[i + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Lines of a stream, without their line end (LF, or CR LF), the UTF-8 byte-order mark dropped
+// from the first; never more than max_line_bytes in memory.
+class LineReader {
+  public:
+    LineReader(std::FILE* stream, const std::string& source) : stream_(stream), source_(source) {}
+
+    // The next line in `line`; false at the end of the input.
+    bool next(std::string& line) {
+        line.clear();
+        bool any = false;
+        for (;;) {
+            if (pos_ == len_ && !fill()) {
+                break;
+            }
+            any = true;
+            const char* const start = buffer_.data() + pos_;
+            const void* found = std::memchr(start, '\n', len_ - pos_);
+            const std::size_t take =
+                found == nullptr
+                    ? len_ - pos_
+                    : static_cast<std::size_t>(static_cast<const char*>(found) - start);
+            if (line.size() + take > max_line_bytes) {
+                throw DataError(source_ + ", line " + std::to_string(number_ + 1) +
+                                ": the line is longer than " + std::to_string(max_line_bytes) +
+                                " bytes; is this a text file of measurements?");
+            }
+            line.append(start, take);
+            pos_ += take;
+            if (found != nullptr) {
+                ++pos_;
+                break;
+            }
+        }
+        if (!any) {
+            return false;
+        }
+        ++number_;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (number_ == 1 && line.starts_with("\xEF\xBB\xBF")) {
+            line.erase(0, 3);
+        }
+        return true;
+    }
+
+    [[nodiscard]] std::size_t number() const { return number_; }
+
+  private:
+    bool fill() {
+        pos_ = 0;
+        len_ = std::fread(buffer_.data(), 1, buffer_.size(), stream_);
+        if (len_ == 0 && std::ferror(stream_) != 0) {
+            throw DataError("cannot read '" + source_ + "': " + std::strerror(errno));
+        }
+        return len_ > 0;
+    }
+
+    std::FILE* stream_;
+    const std::string& source_;
+    std::array<char, 65536> buffer_{};
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    std::size_t number_ = 0;
+};
+
+// The text with its one comma made a decimal point ("1,5" -> "1.5").
+std::string with_point(std::string_view text) {
+    std::string out(text);
+    std::replace(out.begin(), out.end(), ',', '.');
+    return out;
+}
+
+std::string why(ValueError error, std::string_view text) {
+    const std::string model = "; the lognormal model takes the logarithm of every measurement, "
+                              "so each must be a finite number above 0";
+    switch (error) {
+    case ValueError::empty:
+        return "the value is empty" + model;
+    case ValueError::not_a_number:
+        return quoted(text) + " is not a number" + model;
+    case ValueError::not_finite:
+        return quoted(text) + " is not finite" + model;
+    case ValueError::not_positive:
+        return quoted(text) + " is not positive" + model;
+    case ValueError::decimal_comma:
+        return quoted(text) + " has a decimal comma, which is not read: write " + with_point(text);
+    }
+    return quoted(text) + " is not a measurement";
+}
+
+// A number from 1 in `text`, or nullopt.
+std::optional<std::size_t> column_number(std::string_view text) {
+    std::size_t value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || ptr != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Adds the values to the summary, refusing one past the supported number.
+class Collector {
+  public:
+    explicit Collector(const std::string& source) : source_(source) {}
+
+    void add(std::string_view text, const std::string& where) {
+        const ValueOrError parsed = parse_value(text);
+        if (parsed.error) {
+            throw DataError(where + ": " + why(*parsed.error, trim(text)));
+        }
+        if (summariser_.count() == max_measurements) {
+            throw DataError(where + ": more than " + std::to_string(max_measurements) +
+                            " measurements; the supported range is " +
+                            std::to_string(min_measurements) + " to " +
+                            std::to_string(max_measurements) + " measurements");
+        }
+        summariser_.add(parsed.value);
+    }
+
+    [[nodiscard]] Summary summary() const {
+        const std::size_t n = summariser_.count();
+        if (n < min_measurements) {
+            throw DataError(source_ + ": " + std::to_string(n) +
+                            (n == 1 ? " measurement" : " measurements") +
+                            "; the supported range is " + std::to_string(min_measurements) +
+                            " to " + std::to_string(max_measurements) + " measurements");
+        }
+        return summariser_.summary();
+    }
+
+  private:
+    const std::string& source_;
+    Summariser summariser_;
+};
+
+std::string join(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names) {
+        out += (out.empty() ? "" : ", ") + quoted(name);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string quoted(std::string_view text) {
+    constexpr std::size_t longest = 40;
+    std::string out = "'";
+    for (std::size_t i = 0; i < text.size() && i < longest; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte >= 0x7f) {
+            constexpr std::string_view hex = "0123456789ABCDEF";
+            out += "\\x";
+            out += hex[byte >> 4U];
+            out += hex[byte & 0xFU];
+        } else {
+            out += text[i];
+        }
+    }
+    if (text.size() > longest) {
+        out += "...";
+    }
+    return out + "'";
+}
+
+ValueOrError parse_value(std::string_view text) {
+    text = trim(text);
+    if (text.empty()) {
+        return {0.0, ValueError::empty};
+    }
+    double value = 0.0;
+    const char* const end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec == std::errc::result_out_of_range && ptr == end) {
+        // Beyond the doubles: too large, or too small to be told from 0.
+        const std::string copy(text);
+        const double rounded = std::strtod(copy.c_str(), nullptr);
+        return {0.0, std::fabs(rounded) > 1.0 ? ValueError::not_finite : ValueError::not_positive};
+    }
+    if (ec != std::errc{} || ptr != end || std::isnan(value)) {
+        const std::string pointed = with_point(text);
+        const bool one_comma = std::count(text.begin(), text.end(), ',') == 1;
+        if (one_comma && has_digit_comma_digit(text) && !parse_value(pointed).error) {
+            return {0.0, ValueError::decimal_comma};
+        }
+        return {0.0, ValueError::not_a_number};
+    }
+    if (std::isinf(value)) {
+        return {0.0, ValueError::not_finite};
+    }
+    if (!(value > 0.0)) {
+        return {0.0, ValueError::not_positive};
+    }
+    return {value, std::nullopt};
+}
+
+std::vector<std::string> split_fields(std::string_view line, Separator separator) {
+    std::vector<std::string> fields;
+    const auto is_separator = [separator](char c) {
+        switch (separator) {
+        case Separator::comma:
+            return c == ',';
+        case Separator::tab:
+            return c == '\t';
+        case Separator::semicolon:
+            return c == ';';
+        case Separator::blanks:
+            return is_blank(c);
+        }
+        return false;
+    };
+    const auto skip_blanks = [&](std::size_t at) {
+        while (at < line.size() && line[at] == ' ') {
+            ++at;
+        }
+        return at;
+    };
+    // Nothing but blanks (and a comment): no fields at all.
+    {
+        std::size_t at = 0;
+        while (at < line.size() && is_blank(line[at])) {
+            ++at;
+        }
+        if (at == line.size() || line[at] == '#') {
+            return fields;
+        }
+    }
+    std::size_t at = separator == Separator::blanks ? 0 : skip_blanks(0);
+    for (;;) {
+        if (separator == Separator::blanks) {
+            while (at < line.size() && is_blank(line[at])) {
+                ++at;
+            }
+            if (at == line.size() || line[at] == '#') {
+                return fields;
+            }
+        }
+        std::string field;
+        if (at < line.size() && line[at] == '"') {
+            ++at;
+            for (;;) {
+                if (at == line.size()) {
+                    throw DataError("a quoted field has no closing quote; a quoted field must "
+                                    "end on its line");
+                }
+                if (line[at] == '"') {
+                    if (at + 1 < line.size() && line[at + 1] == '"') {
+                        field += '"';
+                        at += 2;
+                        continue;
+                    }
+                    ++at;
+                    break;
+                }
+                field += line[at++];
+            }
+            at = separator == Separator::blanks ? at : skip_blanks(at);
+            if (at < line.size() && !is_separator(line[at]) && line[at] != '#') {
+                throw DataError("text follows the closing quote of field " +
+                                std::to_string(fields.size() + 1));
+            }
+        } else {
+            const std::size_t start = at;
+            while (at < line.size() && !is_separator(line[at]) && line[at] != '#') {
+                ++at;
+            }
+            field = std::string(trim(line.substr(start, at - start)));
+        }
+        fields.push_back(std::move(field));
+        if (at == line.size() || line[at] == '#') {
+            return fields;
+        }
+        ++at; // the separator
+        if (separator != Separator::blanks) {
+            at = skip_blanks(at);
+        }
+    }
+}
+
+std::vector<std::string> split_list(std::string_view line) {
+    std::vector<std::string> items;
+    line = uncommented(line);
+    std::size_t at = 0;
+    while (at < line.size()) {
+        while (at < line.size() && (is_blank(line[at]) || line[at] == ',')) {
+            ++at;
+        }
+        const std::size_t start = at;
+        while (at < line.size() && !is_blank(line[at])) {
+            ++at;
+        }
+        // One blank-separated word: its commas separate values unless one stands between two
+        // digits, which may as well be a decimal comma.
+        const std::string_view word = line.substr(start, at - start);
+        if (has_digit_comma_digit(word)) {
+            throw DataError(
+                quoted(word) +
+                ": a comma between two digits may be a decimal comma, which is not read; write "
+                "numbers with a decimal point and separate them by blanks or by a comma and a "
+                "blank, or choose a column of a table with --column");
+        }
+        std::size_t from = 0;
+        while (from < word.size()) {
+            const std::size_t comma = std::min(word.find(',', from), word.size());
+            if (comma > from) {
+                items.emplace_back(word.substr(from, comma - from));
+            }
+            from = comma + 1;
+        }
+    }
+    return items;
+}
+
+Separator detect_separator(std::string_view line) {
+    line = trim(line);
+    if (line.find('\t') != std::string_view::npos) {
+        return Separator::tab;
+    }
+    if (line.find(';') != std::string_view::npos) {
+        return Separator::semicolon;
+    }
+    if (line.find(',') != std::string_view::npos) {
+        return Separator::comma;
+    }
+    return line.find(' ') != std::string_view::npos ? Separator::blanks : Separator::comma;
+}
+
+bool looks_like_header(std::string_view line) {
+    line = line.substr(0, line.find('#'));
+    std::size_t at = 0;
+    while (at < line.size()) {
+        const auto is_break = [](char c) { return is_blank(c) || c == ',' || c == ';'; };
+        while (at < line.size() && is_break(line[at])) {
+            ++at;
+        }
+        const std::size_t start = at;
+        while (at < line.size() && !is_break(line[at])) {
+            ++at;
+        }
+        std::string_view item = line.substr(start, at - start);
+        if (item.size() >= 2 && item.front() == '"' && item.back() == '"') {
+            item = item.substr(1, item.size() - 2);
+        }
+        const ValueOrError value = parse_value(item);
+        if (!item.empty() && (!value.error || value.error == ValueError::not_positive ||
+                              value.error == ValueError::not_finite)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Data read_data(std::FILE* stream, const std::string& source, const ReadOptions& options) {
+    LineReader lines(stream, source);
+    Collector collector(source);
+    const auto at_line = [&] { return source + ", line " + std::to_string(lines.number()); };
+    const auto is_content = [](std::string_view line) {
+        const std::string_view data = trim(line);
+        return !data.empty() && data.front() != '#';
+    };
+    std::string line;
+    bool found = false;
+    while (!found && lines.next(line)) {
+        found = is_content(line);
+    }
+    if (!found) {
+        return {collector.summary(), ""};
+    }
+    const bool header = options.header.value_or(looks_like_header(line));
+
+    if (!header && !options.column) {
+        // A plain list: every value of every line.
+        do {
+            std::vector<std::string> items;
+            try {
+                items = split_list(line);
+            } catch (const DataError& error) {
+                throw DataError(at_line() + ": " + error.what());
+            }
+            for (std::size_t i = 0; i < items.size(); ++i) {
+                collector.add(items[i], at_line() + ", value " + std::to_string(i + 1));
+            }
+        } while (lines.next(line));
+        return {collector.summary(), ""};
+    }
+
+    // One column of a table.
+    const Separator separator = options.separator.value_or(detect_separator(line));
+    const auto fields_of = [&](std::string_view text) {
+        try {
+            return split_fields(text, separator);
+        } catch (const DataError& error) {
+            throw DataError(at_line() + ": " + error.what());
+        }
+    };
+    const std::vector<std::string> first = fields_of(line);
+    const std::size_t first_line = lines.number();
+    const std::size_t width = first.size();
+    std::size_t column = 0; // from 1
+    std::string name;
+    const std::optional<std::size_t> number =
+        options.column ? column_number(*options.column) : std::nullopt;
+    if (number) {
+        if (*number < 1 || *number > width) {
+            throw DataError(at_line() + ": there is no column " + *options.column + "; line " +
+                            std::to_string(first_line) + " has " + std::to_string(width) +
+                            (width == 1 ? " column" : " columns"));
+        }
+        column = *number;
+    } else if (options.column) {
+        if (!header) {
+            throw DataError(source + ": --column=" + *options.column +
+                            " names a column, but line " + std::to_string(first_line) +
+                            " is not a header (it has numbers): give the column's number, or "
+                            "--header");
+        }
+        const auto it = std::find(first.begin(), first.end(), *options.column);
+        if (it == first.end()) {
+            throw DataError(at_line() + ": the header has no column named " +
+                            quoted(*options.column) + "; its columns are " + join(first));
+        }
+        column = static_cast<std::size_t>(it - first.begin()) + 1;
+    } else if (width == 1) {
+        column = 1;
+    } else {
+        throw DataError(at_line() + ": the header names " + std::to_string(width) + " columns (" +
+                        join(first) + "): choose one with --column=NAME or --column=NUMBER");
+    }
+    if (header) {
+        name = first[column - 1];
+    }
+    std::string label = "column " + std::to_string(column);
+    if (!name.empty()) {
+        label += " (" + quoted(name).substr(1, quoted(name).size() - 2) + ")";
+    }
+    const auto take = [&](const std::vector<std::string>& fields) {
+        if (fields.size() != width) {
+            std::string message = at_line() + ": " + std::to_string(fields.size()) +
+                                  (fields.size() == 1 ? " field" : " fields") + " where line " +
+                                  std::to_string(first_line) + " has " + std::to_string(width);
+            if (separator == Separator::comma) {
+                message += "; with commas between the fields, decimal commas are not read: "
+                           "write decimal points";
+            }
+            throw DataError(message);
+        }
+        collector.add(fields[column - 1], at_line() + ", " + label);
+    };
+    if (!header) {
+        take(first);
+    }
+    while (lines.next(line)) {
+        const std::vector<std::string> fields = fields_of(line);
+        if (!fields.empty()) {
+            take(fields);
+        }
+    }
+    return {collector.summary(), label};
+}
+
+} // namespace lvlim::data
