@@ -346,21 +346,30 @@ Summary summary_from_logs(std::size_t n, double log_mean, double log_sd) {
     return out;
 }
 
-LognormalMean lognormal_mean(const Summary& summary, Kind kind, double confidence,
-                             const Controls& controls) {
-    if (summary.n < min_measurements || summary.n > max_measurements) {
-        throw std::invalid_argument("n = " + std::to_string(summary.n) +
+namespace {
+void check_measurements(std::size_t n) {
+    if (n < min_measurements || n > max_measurements) {
+        throw std::invalid_argument("n = " + std::to_string(n) +
                                     " is outside the supported range [" +
                                     std::to_string(min_measurements) + ", " +
                                     std::to_string(max_measurements) + "] of measurements");
     }
+}
+} // namespace
+
+LognormalMean lognormal_mean(const Summary& summary, Kind kind, double confidence,
+                             const Controls& controls) {
+    check_measurements(summary.n);
     check_range("log_sd", summary.log_sd, min_sigma, max_sigma);
     LognormalMean out;
     out.summary = summary;
     const Setting setting = lognormal_setting(summary.log_mean, summary.log_sd, summary.n);
     out.nu = setting.nu;
     out.gammasquared = setting.gammasquared;
-    out.limits = limits(setting, kind, confidence, controls);
+    // A limit of the mean is never left unconfirmed when a tighter search can pin it down.
+    Controls refined = controls;
+    refined.refine = true;
+    out.limits = limits(setting, kind, confidence, refined);
     out.mean_lower = std::exp(out.limits.lower);
     out.mean_upper = std::exp(out.limits.upper);
     return out;
@@ -368,6 +377,7 @@ LognormalMean lognormal_mean(const Summary& summary, Kind kind, double confidenc
 
 LognormalMean lognormal_mean(std::span<const double> measurements, Kind kind, double confidence,
                              const Controls& controls) {
+    check_measurements(measurements.size());
     return lognormal_mean(summarise(measurements), kind, confidence, controls);
 }
 

@@ -166,7 +166,11 @@ struct LognormalMean {
 };
 
 // Checks the summary against the supported range (n from min_measurements to max_measurements,
-// log_sd from min_sigma to max_sigma) and computes the limits.
+// log_sd from min_sigma to max_sigma) and computes the limits, always with Controls::refine: a
+// limit that `controls.tolerance` cannot pin down is searched again at precise_tolerance, so
+// that a limit of the mean is reported unconfirmed only where no search can confirm it. Where
+// the default tolerance confirms a limit (nearly every practical sample) it is bit for bit the
+// one `limits` and the batch program give.
 [[nodiscard]] LognormalMean lognormal_mean(const Summary& summary, Kind kind, double confidence,
                                            const Controls& controls = {});
 [[nodiscard]] LognormalMean lognormal_mean(std::span<const double> measurements, Kind kind,
