@@ -183,6 +183,7 @@ TEST(DataReader, SplitList) {
     EXPECT_EQ(split_list("2.1, 25.3, 6.6, 4.0"), (Items{"2.1", "25.3", "6.6", "4.0"}));
     EXPECT_EQ(split_list(" 3.5,,12\t-1, # 7"), (Items{"3.5", "12", "-1"}));
     EXPECT_EQ(split_list("1e-3,\t2"), (Items{"1e-3", "2"}));
+    EXPECT_EQ(split_list(R"("1.2","3.4" "5.6")"), (Items{"1.2", "3.4", "5.6"}));
     // A comma between two digits may be a decimal comma, or a table without a header.
     EXPECT_THROW((void)split_list("1,5 2,5 3,5"), DataError);
     EXPECT_THROW((void)split_list("1,1.2"), DataError);
@@ -382,6 +383,19 @@ TEST(DataFaults, TablesDecimalCommasAndByteOrderMark) {
     const std::vector<Row> plain = csv_of({}, "1.2 3.4 5.6 2.2\n");
     EXPECT_EQ(csv_of({"--column=conc"}, table), plain);
     EXPECT_EQ(csv_of({"--column", "2"}, table), plain);
+    // Without a header too: a tab or a semicolon on the first line makes a table.
+    for (const std::string& headerless : {std::string("1\t1.2\n2\t3.4\n3\t5.6\n4\t2.2\n"),
+                                          std::string("1;1.2\n2;3.4\n3;5.6\n4;2.2\n")}) {
+        const Outcome pooled = run_data({}, headerless);
+        EXPECT_EQ(pooled.status, 1);
+        EXPECT_EQ(pooled.err, "lvlim-data: (standard input), line 1: a table of 2 columns "
+                              "without a header: choose one with --column=NUMBER\n");
+        EXPECT_EQ(csv_of({"--column=2"}, headerless), plain);
+    }
+    EXPECT_EQ(csv_of({"--separator=tab"}, "1.2\n3.4\n5.6\n2.2\n"), plain);
+    // Quoted values read in a list as in a table; a list may hold several values to a line.
+    EXPECT_EQ(csv_of({}, "\"1.2\"\n\"3.4\"\n\"5.6\"\n\"2.2\"\n"), plain);
+    EXPECT_EQ(csv_of({}, "1.2 3.4\n5.6, 2.2\n"), plain);
 
     const Outcome commas = run_data({}, "1,5 2,5 3,5\n");
     EXPECT_EQ(commas.status, 1);
@@ -446,7 +460,7 @@ TEST(DataFiles, EveryLayoutGivesTheSameSample) {
         std::string input;
     };
     const std::string crlf = "# CR LF\r\n2.5, 4\r\n\r\n7.25 3.5\r\n12 1.5\r\n";
-    const std::string commented = "# values\n\n2.5\t4, 7.25 # three\n  \n3.5,,12\n#\n1.5";
+    const std::string commented = "# values\n\n2.5 4, 7.25 # three\n  \n3.5,\t,12\n#\n1.5";
     const std::string csv = "well,conc,site\n"
                             "a,2.5,x\r\nb,4,y\r\n\r\n# a comment\r\n"
                             "\"c, d\",\"7.25\",z\r\ne, 3.5 ,\"say \"\"w\"\"\"\r\n"

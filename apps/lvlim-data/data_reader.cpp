@@ -351,8 +351,13 @@ std::vector<std::string> split_list(std::string_view line) {
         std::size_t from = 0;
         while (from < word.size()) {
             const std::size_t comma = std::min(word.find(',', from), word.size());
+            std::string_view item = word.substr(from, comma - from);
+            // A quoted value reads as it does in a table.
+            if (item.size() >= 2 && item.front() == '"' && item.back() == '"') {
+                item = item.substr(1, item.size() - 2);
+            }
             if (comma > from) {
-                items.emplace_back(word.substr(from, comma - from));
+                items.emplace_back(item);
             }
             from = comma + 1;
         }
@@ -417,7 +422,12 @@ Data read_data(std::FILE* stream, const std::string& source, const ReadOptions& 
     }
     const bool header = options.header.value_or(looks_like_header(line));
 
-    if (!header && !options.column) {
+    // A tab or a semicolon on the first line means a table: the plain list takes only blanks
+    // and commas between its values.
+    const std::string_view first_data = uncommented(line);
+    const bool table = header || options.column || options.separator ||
+                       first_data.find_first_of("\t;") != std::string_view::npos;
+    if (!table) {
         // A plain list: every value of every line.
         do {
             std::vector<std::string> items;
@@ -471,6 +481,9 @@ Data read_data(std::FILE* stream, const std::string& source, const ReadOptions& 
         column = static_cast<std::size_t>(it - first.begin()) + 1;
     } else if (width == 1) {
         column = 1;
+    } else if (!header) {
+        throw DataError(at_line() + ": a table of " + std::to_string(width) +
+                        " columns without a header: choose one with --column=NUMBER");
     } else {
         throw DataError(at_line() + ": the header names " + std::to_string(width) + " columns (" +
                         join(first) + "): choose one with --column=NAME or --column=NUMBER");

@@ -60,7 +60,8 @@ struct ValueOrError {
 [[nodiscard]] std::vector<std::string> split_fields(std::string_view line, Separator separator);
 
 // The values of one line of a plain list: separated by blanks, tabs or commas, "#" starting a
-// comment. A comma between two digits is refused (see parse_value): it may be a decimal comma.
+// comment, surrounding double quotes dropped. A comma between two digits is refused (see
+// parse_value): it may be a decimal comma.
 [[nodiscard]] std::vector<std::string> split_list(std::string_view line);
 
 // The separator of a table whose first line is `line`: a tab if it has one, else a semicolon,
@@ -80,6 +81,9 @@ struct Data {
     std::string column;
 };
 
+// A table is read when there is a header, a column or a separator, or when the first line that
+// is neither blank nor a comment has a tab or a semicolon; otherwise a plain list, all values
+// of all lines pooled.
 // Reads `stream` to its end (or to the first problem, or to one value past max_measurements)
 // and summarises the measurements; `source` names the input in the messages. Throws
 // DataError.

@@ -58,11 +58,14 @@ estimates of that mean. Reads FILE, or standard input when FILE is absent or -.
       --help                 show this help and exit
       --version              show the version and exit
 
-Input: a plain list (values separated by blanks, tabs or commas, any number
-to a line) or, with a header or --column, one column of a table. Blank lines
-and '#' comments are skipped; CR LF line ends, a UTF-8 byte-order mark and
-quoted fields are read. A header is detected when no item of the first line
-that is not blank or a comment reads as a number. Decimal commas are not read.
+Input: one column of a table (CSV, TSV and the like) when there is a header,
+--column or --separator, or when the first data line has a tab or a
+semicolon; a table of several columns needs --column. Otherwise a plain list:
+values separated by blanks or commas (tabs too after the first line), any
+number to a line, all pooled (so choose a column of a blank- or
+comma-separated table without a header with --column). Blank lines and '#' comments are skipped; CR LF line ends, a UTF-8
+byte-order mark and quoted values are read. A header is detected when no item
+of the first data line reads as a number. Decimal commas are not read.
 Every value must be a finite number above 0.
 
 Supported range: 3 to 100001 measurements, a standard deviation of the logs
