@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <system_error>
 
@@ -161,7 +162,8 @@ from_chars_result from_chars(const char* first, const char* last, double& value,
                 at = end + 1;
             }
         }
-        value = negative ? -NAN : NAN;
+        const double nan = numeric_limits<double>::quiet_NaN();
+        value = negative ? -nan : nan;
         return {at, errc{}};
     }
     size_t digits = 0;
@@ -182,8 +184,11 @@ from_chars_result from_chars(const char* first, const char* last, double& value,
     if (digits == 0) {
         return {first, errc::invalid_argument};
     }
-    const bool scientific = (static_cast<unsigned>(fmt) & static_cast<unsigned>(chars_format::scientific)) != 0;
-    const bool fixed = (static_cast<unsigned>(fmt) & static_cast<unsigned>(chars_format::fixed)) != 0;
+    const auto has = [fmt](chars_format part) {
+        return (static_cast<unsigned>(fmt) & static_cast<unsigned>(part)) != 0;
+    };
+    const bool scientific = has(chars_format::scientific);
+    const bool fixed = has(chars_format::fixed);
     bool exponent = false;
     if (scientific && at != last && (*at == 'e' || *at == 'E')) {
         const char* end = at + 1;

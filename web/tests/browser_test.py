@@ -223,6 +223,31 @@ class PageTest(unittest.TestCase):
         self.assertIn("strictly between 0 and 1",
                       self.driver.find_element(By.ID, "confidence-error").text)
 
+    def test_each_item_is_read_as_lvlim_data_reads_it(self):
+        # The WebAssembly build converts numbers with its own std::from_chars (its C++ library
+        # has none for doubles): item by item, the engine in node against the program.
+        items = ["1.5", ".5", "5.", "007", "1E+5", "2.5e-3", "1e", "e5", ".", "-", "+1", "-1", "0",
+                 "-0", "0x10", "1p3", "inf", "-INF", "Infinity", "nan", "nan(1)", "1e400",
+                 "1e-400", "4.9e-324", "1.7976931348623157e308", "1.2.3", "1e5.5", "12abc",
+                 "0.1000000000000000055511151231257827", "9007199254740993", "1,5", "\u00b5"]
+        script = """
+            const create = require(process.argv[1]);
+            create().then((m) => console.log(JSON.stringify(JSON.parse(process.argv[2]).map((item) => {
+              const o = m.fromMeasurements('1 2 ' + item + '\\n', 'data', '', 'upper', '0.95');
+              return o.errors.length ? o.errors[0].message : o.summary.log_mean;
+            }))));"""
+        done = run(["node", "-e", script, os.path.abspath(os.path.join(ARGS.site, "lvlim_web.js")),
+                    json.dumps(items)])
+        self.assertEqual(done.returncode, 0, done.stderr)
+        page = json.loads(done.stdout)
+        for item, got in zip(items, page, strict=True):
+            with self.subTest(item=item):
+                program = self.data_program(["--format=json", "--upper"], f"1 2 {item}\n")
+                if program.returncode == 0:
+                    self.assertEqual(got, json.loads(program.stdout)["results"][0]["log_mean"])
+                else:
+                    self.assertEqual("lvlim-data: " + str(got) + "\n", program.stderr)
+
     def test_a_failed_search_is_marked(self):
         self.open("?n=20&log_mean=2&log_sd=0.9&kind=two-sided&confidence=0.9999999999999")
         self.assertEqual(self.wait_state("state", ["done", "error"]), "done")
