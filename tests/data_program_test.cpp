@@ -206,6 +206,49 @@ TEST(DataReader, HeaderAndSeparatorDetection) {
     EXPECT_EQ(detect_separator(" conc "), Separator::comma);
 }
 
+// The page reads text, the program a stream: one reader, the same measurements and messages,
+// across the 64 KiB blocks it reads in.
+TEST(DataReader, TextAndStreamAgree) {
+    std::string list = "\xEF\xBB\xBF# values\r\n";
+    for (int i = 0; list.size() < 200000; ++i) {
+        list += std::to_string(1 + i % 97) + "." + std::to_string(i % 13) + (i % 5 == 0 ? "\n" : " ");
+    }
+    const std::string table = "id;conc\n1;1.5\n2;2.5\n3;0\n";
+    ReadOptions column;
+    column.column = "conc";
+    for (const auto& [text, options] : {std::pair{list, ReadOptions{}}, std::pair{table, column}}) {
+        std::vector<double> from_text;
+        std::vector<double> from_stream;
+        ReadOptions a = options;
+        ReadOptions b = options;
+        a.values = &from_text;
+        b.values = &from_stream;
+        std::string text_result;
+        std::string stream_result;
+        try {
+            const Data data = read_data(std::string_view(text), "in", a);
+            text_result = shortest(data.summary.log_mean) + " " + shortest(data.summary.log_sd) +
+                          " " + data.column;
+        } catch (const DataError& e) {
+            text_result = e.what();
+        }
+        std::string copy = text;
+        std::FILE* stream = fmemopen(copy.data(), copy.size(), "r");
+        ASSERT_NE(stream, nullptr);
+        try {
+            const Data data = read_data(stream, "in", b);
+            stream_result = shortest(data.summary.log_mean) + " " +
+                            shortest(data.summary.log_sd) + " " + data.column;
+        } catch (const DataError& e) {
+            stream_result = e.what();
+        }
+        std::fclose(stream);
+        EXPECT_EQ(text_result, stream_result);
+        EXPECT_EQ(from_text, from_stream);
+        EXPECT_FALSE(from_text.empty());
+    }
+}
+
 TEST(DataReport, NumberForms) {
     EXPECT_EQ(percent(0.95), "95");
     EXPECT_EQ(percent(0.9), "90");

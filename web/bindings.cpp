@@ -74,6 +74,15 @@ val outcome_object(const Outcome& outcome) {
     // A copy of the measurements for the pictures.
     const auto view = emscripten::typed_memory_view(outcome.values.size(), outcome.values.data());
     out.set("values", val(view).call<val>("slice"));
+    val columns = val::array();
+    for (const auto& [value, label] : outcome.columns) {
+        val c = val::object();
+        c.set("value", value);
+        c.set("label", label);
+        columns.call<void>("push", c);
+    }
+    out.set("columns", columns);
+    out.set("column", outcome.column);
     return out;
 }
 
@@ -83,10 +92,12 @@ val failure(const std::string& field, const std::exception& e) {
     return outcome_object(outcome);
 }
 
-val from_measurements(const std::string& text, const std::string& kind,
+val from_measurements(const std::string& text, const std::string& source,
+                      const std::string& column, const std::string& kind,
                       const std::string& confidences) {
     try {
-        return outcome_object(lvlim::web::from_measurements(text, kind, confidences));
+        return outcome_object(
+            lvlim::web::from_measurements(text, source, column, kind, confidences));
     } catch (const std::exception& e) {
         return failure("data", e);
     }

@@ -1,15 +1,16 @@
 // The page's calculator on the public API: the readers of the page's fields, and the rows of
-// results. Every number comes from the API; this file only reads text and routes messages to
-// the field they belong to.
+// results. Every number comes from the API and every measurement from lvlim-data's reader; this
+// file only reads the other fields and routes messages to the field they belong to.
 #include "web/calculator.hpp"
 
-#include <cctype>
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <exception>
 #include <stdexcept>
+#include <system_error>
+
+#include "apps/lvlim-data/data_reader.hpp"
 
 namespace lvlim::web {
 
@@ -19,76 +20,15 @@ namespace {
     return c == ' ' || c == '\t' || c == ',';
 }
 
-// A whole item read as std::from_chars reads a double in general format (an optional minus
-// sign, digits with an optional point, an optional exponent; "inf", "infinity" and "nan" in any
-// case), independent of the locale, as lvlim-data reads its values. The grammar is checked here
-// and the digits converted by strtod (correctly rounded), because the C++ library of the
-// WebAssembly build has no std::from_chars for doubles.
-struct Number {
+// A whole item as a double (std::from_chars, the same in every locale), or nullopt.
+std::optional<double> number(std::string_view item) {
     double value = 0.0;
-    const char* problem = nullptr;
-};
-
-bool equals_ignoring_case(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) {
-        return false;
+    const char* const end = item.data() + item.size();
+    const auto [ptr, ec] = std::from_chars(item.data(), end, value);
+    if (item.empty() || ec != std::errc{} || ptr != end || !std::isfinite(value)) {
+        return std::nullopt;
     }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != lower[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool well_formed(std::string_view item) {
-    std::size_t at = 0;
-    const auto digits = [&] {
-        const std::size_t start = at;
-        while (at < item.size() && item[at] >= '0' && item[at] <= '9') {
-            ++at;
-        }
-        return at - start;
-    };
-    std::size_t mantissa = digits();
-    if (at < item.size() && item[at] == '.') {
-        ++at;
-        mantissa += digits();
-    }
-    if (mantissa == 0) {
-        return false;
-    }
-    if (at < item.size() && (item[at] == 'e' || item[at] == 'E')) {
-        ++at;
-        if (at < item.size() && (item[at] == '+' || item[at] == '-')) {
-            ++at;
-        }
-        if (digits() == 0) {
-            return false;
-        }
-    }
-    return at == item.size();
-}
-
-Number parse_number(std::string_view item) {
-    std::string_view body = item;
-    const bool negative = !body.empty() && body.front() == '-';
-    if (negative) {
-        body.remove_prefix(1);
-    }
-    if (equals_ignoring_case(body, "inf") || equals_ignoring_case(body, "infinity")) {
-        return {0.0, "is out of range"};
-    }
-    if (!well_formed(body)) {
-        return {0.0, "is not a number"};
-    }
-    const std::string copy(item);
-    errno = 0;
-    const double value = std::strtod(copy.c_str(), nullptr);
-    if (errno == ERANGE && (std::isinf(value) || value == 0.0)) {
-        return {0.0, "is out of range"};
-    }
-    return {value, nullptr};
+    return value;
 }
 
 std::string quoted(std::string_view item) {
@@ -99,6 +39,15 @@ std::string quoted(std::string_view item) {
     text += item;
     text += '\'';
     return text;
+}
+
+// lvlim-data's refusal of a log standard deviation out of range, or nullopt.
+std::optional<std::string> log_sd_refused(double log_sd) {
+    if (log_sd >= min_sigma && log_sd <= max_sigma) {
+        return std::nullopt;
+    }
+    return "the standard deviation of the logarithms is " + shortest(log_sd) +
+           "; the supported range is " + shortest(min_sigma) + " to " + shortest(max_sigma);
 }
 
 // The field a message of the API belongs to: its messages begin with the name of the value.
@@ -122,9 +71,11 @@ std::string field_of(const std::string& message, const std::string& source) {
     return source;
 }
 
-// The rows of `summary` at each confidence level, or the message of the API's refusal.
+// The rows of `summary` at each confidence level, or the message of the API's refusal (after
+// `prefix`, as lvlim-data names its input before it).
 void compute_rows(Outcome& out, const Summary& summary, const std::string& kind_name,
-                  const Confidences& confidences, const std::string& source) {
+                  const Confidences& confidences, const std::string& field,
+                  const std::string& prefix) {
     std::optional<Kind> kind;
     try {
         kind = kind_from_string(kind_name);
@@ -143,7 +94,33 @@ void compute_rows(Outcome& out, const Summary& summary, const std::string& kind_
         }
     } catch (const std::exception& e) {
         out.rows.clear();
-        out.errors.push_back({field_of(e.what(), source), e.what()});
+        out.errors.push_back({field_of(e.what(), field), prefix + e.what()});
+    }
+}
+
+// The columns of a table with a header, and the one read when none of them is chosen (a choice
+// made for another text): the last whose first value is a measurement (identifiers and dates
+// tend to come first). Without a header, the text is a list, every value read, as lvlim-data
+// reads it without --column.
+void offer_columns(Outcome& out, std::string_view text, std::string& column) {
+    const data::Layout layout = data::table_layout(text, {});
+    const std::size_t width = layout.fields.size();
+    if (!layout.header || width < 2) {
+        column.clear();
+        return;
+    }
+    std::size_t pick = width;
+    for (std::size_t c = 0; c < width; ++c) {
+        if (c < layout.next.size() && !data::parse_value(layout.next[c]).error) {
+            pick = c + 1;
+        }
+        out.columns.emplace_back(std::to_string(c + 1), "column " + std::to_string(c + 1) +
+                                                            " (" + layout.fields[c] + ")");
+    }
+    const bool offered = std::any_of(out.columns.begin(), out.columns.end(),
+                                     [&](const auto& c) { return c.first == column; });
+    if (!offered) {
+        column = std::to_string(pick);
     }
 }
 
@@ -156,49 +133,6 @@ std::string shortest(double value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return {buffer, result.ptr};
-}
-
-Reading read_measurements(std::string_view text) {
-    Reading out;
-    std::size_t line_number = 0;
-    while (!text.empty()) {
-        ++line_number;
-        const std::size_t line_end = text.find('\n');
-        std::string_view line = text.substr(0, line_end);
-        text.remove_prefix(line_end == std::string_view::npos ? text.size() : line_end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        line = line.substr(0, line.find('#'));
-        std::size_t at = 0;
-        while (at < line.size()) {
-            while (at < line.size() && is_separator(line[at])) {
-                ++at;
-            }
-            std::size_t end = at;
-            while (end < line.size() && !is_separator(line[end])) {
-                ++end;
-            }
-            if (end == at) {
-                break;
-            }
-            const std::string_view item = line.substr(at, end - at);
-            const Number number = parse_number(item);
-            const char* problem = number.problem;
-            if (problem == nullptr && !(number.value > 0.0)) {
-                problem = "is not positive: the lognormal model needs positive measurements, "
-                          "whose logarithms exist";
-            }
-            if (problem != nullptr) {
-                out.error = "line " + std::to_string(line_number) + ", column " +
-                            std::to_string(at + 1) + ": " + quoted(item) + " " + problem;
-                return out;
-            }
-            out.values.push_back(number.value);
-            at = end;
-        }
-    }
-    return out;
 }
 
 Confidences read_confidences(std::string_view text) {
@@ -216,16 +150,16 @@ Confidences read_confidences(std::string_view text) {
             break;
         }
         const std::string_view item = text.substr(at, end - at);
-        const Number number = parse_number(item);
-        if (number.problem != nullptr) {
+        const std::optional<double> level = number(item);
+        if (!level) {
             out.error = "invalid confidence " + quoted(item);
             return out;
         }
-        if (!(number.value > 0.0 && number.value < 1.0)) {
-            out.error = "the confidence must lie strictly between 0 and 1, not " + std::string(item);
+        if (!(*level > 0.0 && *level < 1.0)) {
+            out.error = "the confidence must lie strictly between 0 and 1, not " + shortest(*level);
             return out;
         }
-        out.values.push_back(number.value);
+        out.values.push_back(*level);
         text.remove_prefix(end);
     }
     if (out.values.empty() && !out.error) {
@@ -234,34 +168,36 @@ Confidences read_confidences(std::string_view text) {
     return out;
 }
 
-Outcome from_measurements(std::string_view text, const std::string& kind,
+Outcome from_measurements(std::string_view text, const std::string& source,
+                          const std::string& column, const std::string& kind,
                           std::string_view confidences) {
     Outcome out;
-    Reading data = read_measurements(text);
     const Confidences levels = read_confidences(confidences);
-    if (data.error) {
-        out.errors.push_back({"data", *data.error});
+    out.column = column;
+    offer_columns(out, text, out.column);
+    data::ReadOptions options;
+    if (!out.column.empty()) {
+        options.column = out.column;
+    }
+    options.values = &out.values;
+    try {
+        const data::Data data = data::read_data(text, source, options);
+        if (const auto refused = log_sd_refused(data.summary.log_sd)) {
+            out.errors.push_back({"data", source + ": " + *refused});
+        } else {
+            out.summary = data.summary;
+        }
+    } catch (const data::DataError& e) {
+        out.errors.push_back({"data", e.what()});
+    }
+    if (!out.errors.empty()) {
+        out.values.clear();
         if (levels.error) {
             out.errors.push_back({"confidence", *levels.error});
         }
         return out;
     }
-    const std::size_t n = data.values.size();
-    if (n < min_measurements || n > max_measurements) {
-        out.errors.push_back(
-            {"data", n < min_measurements
-                         ? std::to_string(n) + " measurements; at least " +
-                               std::to_string(min_measurements) + " are needed"
-                         : std::to_string(n) + " measurements; at most " +
-                               std::to_string(max_measurements) + " can be used"});
-        if (levels.error) {
-            out.errors.push_back({"confidence", *levels.error});
-        }
-        return out;
-    }
-    out.summary = summarise(data.values);
-    out.values = std::move(data.values);
-    compute_rows(out, *out.summary, kind, levels, "data");
+    compute_rows(out, *out.summary, kind, levels, "data", source + ": ");
     return out;
 }
 
@@ -269,39 +205,33 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
                   const std::string& kind, std::string_view confidences) {
     Outcome out;
     const Confidences levels = read_confidences(confidences);
-    const Number count = parse_number(n);
-    const Number mean = parse_number(log_mean);
-    const Number sd = parse_number(log_sd);
-    if (count.problem != nullptr) {
-        out.errors.push_back({"n", "n " + quoted(n) + " " + count.problem});
-    } else if (!(count.value >= 0.0 && count.value == std::floor(count.value) &&
-                 count.value <= 1e15)) {
-        out.errors.push_back({"n", "n = " + shortest(count.value) +
+    const std::optional<double> count = number(n);
+    const std::optional<double> mean = number(log_mean);
+    const std::optional<double> sd = number(log_sd);
+    if (!count) {
+        out.errors.push_back({"n", "n " + quoted(n) + " is not a number"});
+    } else if (!(*count >= 0.0 && *count == std::floor(*count) && *count <= 1e15)) {
+        out.errors.push_back({"n", "n = " + shortest(*count) +
                                        " is not a whole number of measurements"});
+    } else if (*count < static_cast<double>(min_measurements) ||
+               *count > static_cast<double>(max_measurements)) {
+        // lvlim-data's words for a number of measurements out of range.
+        const auto size = static_cast<std::size_t>(*count);
+        out.errors.push_back({"n", std::to_string(size) +
+                                       (size == 1 ? " measurement" : " measurements") +
+                                       "; the supported range is " +
+                                       std::to_string(min_measurements) + " to " +
+                                       std::to_string(max_measurements) + " measurements"});
     }
-    if (mean.problem != nullptr) {
-        out.errors.push_back({"log_mean", "log_mean " + quoted(log_mean) + " " + mean.problem});
+    if (!mean) {
+        out.errors.push_back({"log_mean", "log_mean " + quoted(log_mean) + " is not a number"});
     }
-    if (sd.problem != nullptr) {
-        out.errors.push_back({"log_sd", "log_sd " + quoted(log_sd) + " " + sd.problem});
-    }
-    if (out.errors.empty()) {
-        const auto size = static_cast<std::size_t>(count.value);
-        if (size < min_measurements || size > max_measurements) {
-            out.errors.push_back({"n", "n = " + std::to_string(size) +
-                                           " is outside the supported range [" +
-                                           std::to_string(min_measurements) + ", " +
-                                           std::to_string(max_measurements) +
-                                           "] of measurements"});
-        }
-        // summary_from_logs sums a series in sd^2 / 2 that ends only for a moderate sd, and
-        // needs n >= 2: both are checked before it is called.
-        if (!(sd.value >= min_sigma && sd.value <= max_sigma)) {
-            out.errors.push_back({"log_sd", "log_sd = " + shortest(sd.value) +
-                                                " is outside the supported range [" +
-                                                shortest(min_sigma) + ", " +
-                                                shortest(max_sigma) + "]"});
-        }
+    // summary_from_logs sums a series in sd^2 / 2 that ends only for a moderate sd, and needs
+    // n >= 2: both are checked before it is called.
+    if (!sd) {
+        out.errors.push_back({"log_sd", "log_sd " + quoted(log_sd) + " is not a number"});
+    } else if (const auto refused = log_sd_refused(*sd)) {
+        out.errors.push_back({"log_sd", *refused});
     }
     if (!out.errors.empty()) {
         if (levels.error) {
@@ -309,9 +239,8 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
         }
         return out;
     }
-    const auto size = static_cast<std::size_t>(count.value);
-    out.summary = summary_from_logs(size, mean.value, sd.value);
-    compute_rows(out, *out.summary, kind, levels, "log_sd");
+    out.summary = summary_from_logs(static_cast<std::size_t>(*count), *mean, *sd);
+    compute_rows(out, *out.summary, kind, levels, "log_sd", "");
     return out;
 }
 

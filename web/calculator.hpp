@@ -1,5 +1,5 @@
-// The page's calculator: reading what the user typed, and the results of lvlim-data's fields,
-// all through the public API. Plain C++, so that the same code runs in the browser (bindings.cpp)
+// The page's calculator: reading what the user typed (the measurements through lvlim-data's own
+// reader), and the results of lvlim-data's fields, all through the public API. Plain C++, so that the same code runs in the browser (bindings.cpp)
 // and natively in the tests.
 #pragma once
 
@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "lvlim/lvlim.hpp"
@@ -32,17 +33,11 @@ struct Outcome {
     std::vector<Row> rows;
     std::vector<FieldError> errors; // empty when every row was computed
     std::vector<double> values;     // the measurements read, in order (data mode only)
+    // Data mode: the columns of a table with a header ("1", "2", ...) with their labels, and
+    // the one read; empty for a list or a single column.
+    std::vector<std::pair<std::string, std::string>> columns;
+    std::string column;
 };
-
-// The measurements of `text` as lvlim-data reads a list: items separated by blanks, tabs or
-// commas, any number to a line, blank lines skipped, '#' to the end of the line a comment, a CR
-// before a line end ignored. The first item that is not a finite positive number is an error
-// that names its line and column (both from 1).
-struct Reading {
-    std::vector<double> values;
-    std::optional<std::string> error;
-};
-[[nodiscard]] Reading read_measurements(std::string_view text);
 
 // A comma or blank separated list of confidence levels, each strictly between 0 and 1.
 struct Confidences {
@@ -53,7 +48,10 @@ struct Confidences {
 
 // The limits from measurements, or from n and the mean and standard deviation of the logs.
 // `kind` is "upper", "lower" or "two-sided". Nothing throws: every refusal is a FieldError.
-[[nodiscard]] Outcome from_measurements(std::string_view text, const std::string& kind,
+// The measurements are read by lvlim-data's reader, `source` naming them in its messages, and
+// `column` as its --column (a number from 1; "" reads a list, or the column a table suggests).
+[[nodiscard]] Outcome from_measurements(std::string_view text, const std::string& source,
+                                        const std::string& column, const std::string& kind,
                                         std::string_view confidences);
 [[nodiscard]] Outcome from_logs(std::string_view n, std::string_view log_mean,
                                 std::string_view log_sd, const std::string& kind,

@@ -51,6 +51,8 @@ bool has_digit_comma_digit(std::string_view text) {
 class LineReader {
   public:
     LineReader(std::FILE* stream, const std::string& source) : stream_(stream), source_(source) {}
+    // The lines of `text`, which must outlive the reader.
+    LineReader(std::string_view text, const std::string& source) : text_(text), source_(source) {}
 
     // The next line in `line`; false at the end of the input.
     bool next(std::string& line) {
@@ -97,6 +99,12 @@ class LineReader {
   private:
     bool fill() {
         pos_ = 0;
+        if (stream_ == nullptr) {
+            len_ = std::min(text_.size(), buffer_.size());
+            std::memcpy(buffer_.data(), text_.data(), len_);
+            text_.remove_prefix(len_);
+            return len_ > 0;
+        }
         len_ = std::fread(buffer_.data(), 1, buffer_.size(), stream_);
         if (len_ == 0 && std::ferror(stream_) != 0) {
             throw DataError("cannot read '" + source_ + "': " + std::strerror(errno));
@@ -104,7 +112,8 @@ class LineReader {
         return len_ > 0;
     }
 
-    std::FILE* stream_;
+    std::FILE* stream_ = nullptr; // or, when null, text_
+    std::string_view text_;
     const std::string& source_;
     std::array<char, 65536> buffer_{};
     std::size_t pos_ = 0;
@@ -150,7 +159,8 @@ std::optional<std::size_t> column_number(std::string_view text) {
 // Adds the values to the summary, refusing one past the supported number.
 class Collector {
   public:
-    explicit Collector(const std::string& source) : source_(source) {}
+    Collector(const std::string& source, std::vector<double>* values)
+        : source_(source), values_(values) {}
 
     void add(std::string_view text, const std::string& where) {
         const ValueOrError parsed = parse_value(text);
@@ -164,6 +174,9 @@ class Collector {
                             std::to_string(max_measurements) + " measurements");
         }
         summariser_.add(parsed.value);
+        if (values_ != nullptr) {
+            values_->push_back(parsed.value);
+        }
     }
 
     [[nodiscard]] Summary summary() const {
@@ -179,6 +192,7 @@ class Collector {
 
   private:
     const std::string& source_;
+    std::vector<double>* values_;
     Summariser summariser_;
 };
 
@@ -404,20 +418,24 @@ bool looks_like_header(std::string_view line) {
     return true;
 }
 
-Data read_data(std::FILE* stream, const std::string& source, const ReadOptions& options) {
-    LineReader lines(stream, source);
-    Collector collector(source);
-    const auto at_line = [&] { return source + ", line " + std::to_string(lines.number()); };
-    const auto is_content = [](std::string_view line) {
+namespace {
+
+// The next line that is neither blank nor a comment, in `line`; false at the end of the input.
+bool next_content(LineReader& lines, std::string& line) {
+    while (lines.next(line)) {
         const std::string_view data = trim(line);
-        return !data.empty() && data.front() != '#';
-    };
-    std::string line;
-    bool found = false;
-    while (!found && lines.next(line)) {
-        found = is_content(line);
+        if (!data.empty() && data.front() != '#') {
+            return true;
+        }
     }
-    if (!found) {
+    return false;
+}
+
+Data read_lines(LineReader& lines, const std::string& source, const ReadOptions& options) {
+    Collector collector(source, options.values);
+    const auto at_line = [&] { return source + ", line " + std::to_string(lines.number()); };
+    std::string line;
+    if (!next_content(lines, line)) {
         return {collector.summary(), ""};
     }
     const bool header = options.header.value_or(looks_like_header(line));
@@ -518,6 +536,39 @@ Data read_data(std::FILE* stream, const std::string& source, const ReadOptions& 
         }
     }
     return {collector.summary(), label};
+}
+
+} // namespace
+
+Data read_data(std::FILE* stream, const std::string& source, const ReadOptions& options) {
+    LineReader lines(stream, source);
+    return read_lines(lines, source, options);
+}
+
+Data read_data(std::string_view text, const std::string& source, const ReadOptions& options) {
+    LineReader lines(text, source);
+    return read_lines(lines, source, options);
+}
+
+Layout table_layout(std::string_view text, const ReadOptions& options) {
+    const std::string source;
+    LineReader lines(text, source);
+    Layout layout;
+    std::string line;
+    try {
+        if (!next_content(lines, line)) {
+            return layout;
+        }
+        layout.header = options.header.value_or(looks_like_header(line));
+        const Separator separator = options.separator.value_or(detect_separator(line));
+        layout.fields = split_fields(line, separator);
+        while (layout.header && layout.next.empty() && lines.next(line)) {
+            layout.next = split_fields(line, separator);
+        }
+    } catch (const DataError&) {
+        // A line that cannot be split: read_data names it.
+    }
+    return layout;
 }
 
 } // namespace lvlim::data

@@ -31,6 +31,7 @@ struct ReadOptions {
     std::optional<std::string> column; // a header name, or a number from 1
     std::optional<bool> header;        // nullopt: detected
     std::optional<Separator> separator;
+    std::vector<double>* values = nullptr; // when set, every measurement read is added to it
 };
 
 // ---- Pieces of one line ----------------------------------------------------------------------
@@ -89,6 +90,18 @@ struct Data {
 // DataError.
 [[nodiscard]] Data read_data(std::FILE* stream, const std::string& source,
                              const ReadOptions& options);
+// The same for the whole of `text` (the page in the browser reads what was pasted or opened).
+[[nodiscard]] Data read_data(std::string_view text, const std::string& source,
+                             const ReadOptions& options);
+
+// How read_data sees the first line of `text` that is neither blank nor a comment: its fields
+// and whether it is a header; for a header, the fields of the next line that has any.
+struct Layout {
+    bool header = false;
+    std::vector<std::string> fields;
+    std::vector<std::string> next;
+};
+[[nodiscard]] Layout table_layout(std::string_view text, const ReadOptions& options);
 
 // The text of a value as a message quotes it: control bytes and bytes beyond ASCII as \xNN, a
 // long text cut short with "...".

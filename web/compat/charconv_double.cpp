@@ -1,10 +1,14 @@
-// std::to_chars for double in the WebAssembly build, on the C library's exact printf.
+// std::to_chars for double in the WebAssembly build, on the C library's exact printf; std::from_chars
+// for double on its strtod.
 #include "web/compat/charconv_double.hpp"
 
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <system_error>
 
@@ -103,6 +107,114 @@ to_chars_result to_chars(char* first, char* last, double value, chars_format fmt
                                                          : "%.*g";
     // printf writes "nan" and "inf" as to_chars does.
     return copy_out(first, last, printed(format, precision, value));
+}
+
+_LIBCPP_END_NAMESPACE_STD
+
+_LIBCPP_BEGIN_NAMESPACE_STD
+
+namespace {
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// True when [at, last) begins with `word`, in any case; `at` then moves past it.
+bool take_word(const char*& at, const char* last, const char* word) {
+    const size_t size = strlen(word);
+    if (static_cast<size_t>(last - at) < size) {
+        return false;
+    }
+    for (size_t i = 0; i < size; ++i) {
+        if (tolower(static_cast<unsigned char>(at[i])) != word[i]) {
+            return false;
+        }
+    }
+    at += size;
+    return true;
+}
+
+} // namespace
+
+from_chars_result from_chars(const char* first, const char* last, double& value,
+                             chars_format fmt) {
+    const char* at = first;
+    const bool negative = at != last && *at == '-';
+    if (negative) {
+        ++at;
+    }
+    if (take_word(at, last, "inf")) {
+        const char* longer = at;
+        if (take_word(longer, last, "inity")) {
+            at = longer;
+        }
+        value = negative ? -HUGE_VAL : HUGE_VAL;
+        return {at, errc{}};
+    }
+    if (take_word(at, last, "nan")) {
+        const char* end = at;
+        if (end != last && *end == '(') {
+            ++end;
+            while (end != last && (isalnum(static_cast<unsigned char>(*end)) || *end == '_')) {
+                ++end;
+            }
+            if (end != last && *end == ')') {
+                at = end + 1;
+            }
+        }
+        const double nan = numeric_limits<double>::quiet_NaN();
+        value = negative ? -nan : nan;
+        return {at, errc{}};
+    }
+    size_t digits = 0;
+    bool nonzero = false;
+    while (at != last && is_digit(*at)) {
+        nonzero = nonzero || *at != '0';
+        ++at;
+        ++digits;
+    }
+    if (at != last && *at == '.') {
+        ++at;
+        while (at != last && is_digit(*at)) {
+            nonzero = nonzero || *at != '0';
+            ++at;
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return {first, errc::invalid_argument};
+    }
+    const auto has = [fmt](chars_format part) {
+        return (static_cast<unsigned>(fmt) & static_cast<unsigned>(part)) != 0;
+    };
+    const bool scientific = has(chars_format::scientific);
+    const bool fixed = has(chars_format::fixed);
+    bool exponent = false;
+    if (scientific && at != last && (*at == 'e' || *at == 'E')) {
+        const char* end = at + 1;
+        if (end != last && (*end == '+' || *end == '-')) {
+            ++end;
+        }
+        if (end != last && is_digit(*end)) {
+            while (end != last && is_digit(*end)) {
+                ++end;
+            }
+            at = end;
+            exponent = true;
+        }
+    }
+    if (scientific && !fixed && !exponent) {
+        return {first, errc::invalid_argument};
+    }
+    // strtod rounds correctly and, in this C library, reads the same in every locale.
+    const string text(first, at);
+    errno = 0;
+    const double read = strtod(text.c_str(), nullptr);
+    if (errno == ERANGE && (isinf(read) || (read == 0.0 && nonzero))) {
+        return {at, errc::result_out_of_range};
+    }
+    value = read;
+    return {at, errc{}};
 }
 
 _LIBCPP_END_NAMESPACE_STD

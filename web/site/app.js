@@ -114,7 +114,8 @@
     const job = { id: ++latest, kind: kind(), confidence: $('confidence').value };
     if (currentTab === 'data') {
       if ($('data').value.trim() === '') { clearResults('Enter measurements or summary statistics.'); return; }
-      Object.assign(job, { type: 'data', text: $('data').value });
+      // Read by lvlim-data's reader: an opened file under its name, pasted text as "data".
+      Object.assign(job, { type: 'data', text: $('data').value, source: fileName || 'data', column: chosenColumn });
     } else {
       const parts = ['n', 'log_mean', 'log_sd'].map((f) => $(f).value.trim());
       if (parts.every((p) => p === '')) { clearResults('Enter n and the mean and standard deviation of the logs.'); return; }
@@ -171,6 +172,7 @@
 
   function render(answer) {
     clearErrors();
+    if (answer.columns) showColumns(answer.columns, answer.column);
     lastAnswer = null;
     const body = $('result-body');
     body.replaceChildren();
@@ -318,7 +320,8 @@
   function updateUrl() {
     const q = new URLSearchParams();
     if (currentTab === 'data') {
-      const items = dataItems($('data').value);
+      // A plain list only: a table's columns do not fit in a link.
+      const items = $('column-picker').hidden ? dataItems($('data').value) : [];
       if (items.length > 0 && items.length <= maxLinkValues) q.set('data', items.join(','));
     } else if (currentTab === 'summary') {
       for (const f of ['n', 'log_mean', 'log_sd']) if ($(f).value.trim() !== '') q.set(f, $(f).value.trim());
@@ -374,66 +377,33 @@
 
   // ---- A CSV or TSV file ---------------------------------------------------------------------
 
-  let fileRows = null;
   let fileName = '';
-
-  function splitLine(line, separator) {
-    if (separator === null) return line.trim() === '' ? [] : line.trim().split(/\s+/);
-    const cells = [];
-    let cell = '';
-    let quoted = false;
-    for (let i = 0; i < line.length; ++i) {
-      const c = line[i];
-      if (quoted) {
-        if (c === '"' && line[i + 1] === '"') { cell += '"'; ++i; } else if (c === '"') quoted = false; else cell += c;
-      } else if (c === '"') quoted = true;
-      else if (c === separator) { cells.push(cell); cell = ''; } else cell += c;
-    }
-    cells.push(cell);
-    return cells.map((s) => s.trim());
-  }
-
+  let chosenColumn = '';
+  // The table's fields (n, sigma, its confidence) as numbers.
   const isNumber = (s) => /^-?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(s);
 
-  function openFile(text, name) {
-    const lines = text.replace(/^\uFEFF/, '').split(/\r?\n/);
-    const first = lines.find((l) => l.trim() !== '' && !l.startsWith('#')) || '';
-    const separator = first.includes('\t') ? '\t' : first.includes(',') ? ',' : first.includes(';') ? ';' : null;
-    const rows = lines.map((l) => (l.startsWith('#') || l.trim() === '' ? null : splitLine(l, separator)));
-    const firstIndex = rows.findIndex((r) => r && r.length > 0);
-    const header = firstIndex >= 0 && rows[firstIndex].some((c) => c !== '' && !isNumber(c));
-    const width = Math.max(0, ...rows.map((r) => (r ? r.length : 0)));
-    fileRows = { rows, header: header ? firstIndex : -1 };
-    fileName = name;
+  // The columns the reader found in a table, with the one it read (the page parses nothing).
+  function showColumns(columns, column) {
     const select = $('column');
-    select.replaceChildren();
-    for (let c = 0; c < width; ++c) {
-      const option = document.createElement('option');
-      option.value = String(c);
-      option.textContent = header && rows[firstIndex][c] ? `${c + 1}: ${rows[firstIndex][c]}` : `column ${c + 1}`;
-      select.append(option);
+    const labels = columns.map((c) => `${c.value}\t${c.label}`).join('\n');
+    if (select.dataset.labels !== labels) {
+      select.replaceChildren(...columns.map((c) => {
+        const option = document.createElement('option');
+        option.value = c.value;
+        option.textContent = c.label;
+        return option;
+      }));
+      select.dataset.labels = labels;
     }
-    // The last column whose first values are all numbers (identifiers and dates come first).
-    const body = rows.filter((r, i) => r && r.length > 0 && i !== fileRows.header).slice(0, 20);
-    let pick = 0;
-    for (let c = 0; c < width; ++c) {
-      if (body.length > 0 && body.every((r) => isNumber(r[c] || ''))) pick = c;
-    }
-    select.value = String(pick);
-    $('column-picker').hidden = width <= 1;
-    useColumn(pick);
+    select.value = column;
+    $('column-picker').hidden = columns.length <= 1;
   }
 
-  // The column as measurement text, line for line with the file so that messages name its lines.
-  function useColumn(c) {
-    const { rows, header } = fileRows;
-    const out = rows.map((r, i) => {
-      if (i === header) return `# ${fileName}, column ${c + 1}${r[c] ? ` (${r[c]})` : ''}`;
-      if (r === null || r.length === 0 || r.every((x) => x === '')) return '';
-      const cell = r[c] === undefined ? '' : r[c];
-      return cell === '' ? '(empty)' : cell.replace(/[\s,]/g, '_');
-    });
-    $('data').value = out.join('\n').replace(/\n+$/, '\n');
+  // The file's text as it is, read as lvlim-data reads the file.
+  function openFile(text, name) {
+    fileName = name;
+    chosenColumn = '';
+    $('data').value = text;
     selectTab('data', false);
   }
 
@@ -444,7 +414,9 @@
       $('data-error').textContent = `cannot read '${file.name}': ${error}`;
     });
   });
-  $('column').addEventListener('change', () => useColumn(Number($('column').value)));
+  $('column').addEventListener('change', () => { chosenColumn = $('column').value; schedule(); });
+  // Typed or pasted text is no longer the file's.
+  $('data').addEventListener('input', () => { fileName = ''; });
 
   for (const id of ['data', 'n', 'log_mean', 'log_sd', 'confidence']) $(id).addEventListener('input', schedule);
   for (const radio of document.querySelectorAll('input[name="kind"]')) radio.addEventListener('change', schedule);
@@ -569,6 +541,7 @@
     } else {
       const fields = tableSetting.kind === 'two-sided' ? ['k_lower', 'k_upper'] : [tableSetting.kind === 'upper' ? 'k_upper' : 'k_lower'];
       const bad = answer.status !== 'ok';
+      td.dataset.status = answer.status;
       fields.forEach((f, i) => {
         if (i > 0) td.append(' / ');
         td.append(valueElement(f, answer[f], (bad ? '⚠ ' : '') + show6(answer[f])));

@@ -70,9 +70,10 @@ onmessage = async (event) => {
   try {
     const m = await engine;
     if (job.type === 'data') {
-      const outcome = m.fromMeasurements(job.text, job.kind, job.confidence);
+      const outcome = m.fromMeasurements(job.text, job.source, job.column, job.kind, job.confidence);
       answer = {
         summary: outcome.summary, results: outcome.results, errors: outcome.errors,
+        columns: outcome.columns, column: outcome.column,
         plot: plotData(outcome.values),
       };
     } else if (job.type === 'logs') {

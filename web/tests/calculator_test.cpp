@@ -1,105 +1,121 @@
-// The page's reader against std::from_chars, the reader of lvlim-data: the WebAssembly build has
-// no std::from_chars for doubles, so the calculator checks the grammar itself and converts with
-// strtod. Both must accept, refuse and convert the same items.
-#include <charconv>
-#include <cmath>
+// The page's calculator against lvlim-data run as a process: the measurements go through
+// lvlim-data's own reader, so every message about them must be the program's, word for word.
 #include <string>
-#include <string_view>
-#include <system_error>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/process.hpp"
 #include "web/calculator.hpp"
+
+#ifndef LVLIM_DATA_EXE
+#error "LVLIM_DATA_EXE must name lvlim-data, whose messages the page repeats"
+#endif
 
 namespace {
 
-// lvlim-data's judgement of one item: its value, or the reason it is refused.
-std::string from_chars_verdict(std::string_view item) {
-    double value = 0.0;
-    const char* end = item.data() + item.size();
-    const auto [ptr, ec] = std::from_chars(item.data(), end, value);
-    if (ec == std::errc::result_out_of_range) {
-        return "is out of range";
+using lvlim::test::run_process;
+using lvlim::test::Scratch;
+
+// The page's message for `text` read from the file `name` with `column` against lvlim-data's.
+void expect_program_message(const std::string& text, const std::string& column,
+                            const std::string& kind, const std::string& confidence) {
+    const Scratch scratch;
+    const std::string file = scratch.write("data.csv", text);
+    std::vector<std::string> arguments{"--" + kind, "--confidence=" + confidence, file};
+    if (!column.empty()) {
+        arguments.push_back("--column=" + column);
     }
-    if (ec != std::errc{} || ptr != end || std::isnan(value)) {
-        return "is not a number";
-    }
-    if (std::isinf(value)) {
-        return "is out of range";
-    }
-    if (!(value > 0.0)) {
-        return "is not positive";
-    }
-    return lvlim::web::shortest(value);
+    const auto program = run_process(LVLIM_DATA_EXE, arguments);
+    const auto page = lvlim::web::from_measurements(text, file, column, kind, confidence);
+    ASSERT_EQ(program.status, 1) << program.err;
+    ASSERT_EQ(page.errors.size(), 1U);
+    EXPECT_EQ(page.errors[0].field, "data");
+    EXPECT_EQ("lvlim-data: " + page.errors[0].message + "\n", program.err);
+    EXPECT_TRUE(page.rows.empty());
 }
 
-std::string calculator_verdict(std::string_view item) {
-    const lvlim::web::Reading r = lvlim::web::read_measurements(item);
-    if (r.error) {
-        for (const char* reason : {"is out of range", "is not a number", "is not positive"}) {
-            if (r.error->find(reason) != std::string::npos) {
-                return reason;
-            }
-        }
-        return *r.error;
+TEST(CalculatorData, MessagesAreLvlimDatas) {
+    std::string too_many;
+    for (int i = 0; i < 100002; ++i) {
+        too_many += i % 2 == 0 ? "1\n" : "2\n";
     }
-    return r.values.size() == 1 ? lvlim::web::shortest(r.values[0]) : "not one value";
-}
-
-TEST(CalculatorReader, AgreesWithFromChars) {
-    for (const char* item :
-         {"1", "1.5", ".5", "5.", "007", "1e5", "1E+5", "2.5e-3", "1e", "e5", "1e+", ".", "-",
-          "+1", "-1", "0", "-0", "0.0e0", "0x10", "1p3", "inf", "-INF", "Infinity", "nan", "NaN",
-          "1e400", "1e-400", "4.9e-324", "2.2250738585072014e-308", "1.7976931348623157e308",
-          "1.2.3", "1e5.5", "12abc", "0.1000000000000000055511151231257827",
-          "9007199254740993", "\xc2\xb5"}) {
-        SCOPED_TRACE(item);
-        EXPECT_EQ(calculator_verdict(item), from_chars_verdict(item));
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string column;
+    };
+    const Case cases[] = {
+        {"zero", "3.2 5.1\n4.4, 0, 2.5\n", ""},
+        {"not a number", "# header\r\n1.5, 2.5\t3\n\n 4 x7 5\n", ""},
+        {"decimal comma", "1 2\n3,5 4\n", ""},
+        {"too few", "1 2\n", ""},
+        {"too many", too_many, ""},
+        {"log sd out of range", "1 1 1 1\n", ""},
+        {"a column", "id,conc\n1,1.2\n2,-3\n", "2"},
+        {"too few in a column", "id,conc\n1,1.2\n2,3\n", "2"},
+        {"unmatched quote", "id,conc\n1,\"1.2\n", "2"},
+        {"ragged table", "a,b\n1,2\n3\n", "1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        expect_program_message(c.text, c.column, "upper", "0.95");
     }
 }
 
-TEST(CalculatorReader, ErrorsNameLineAndColumn) {
-    const auto r = lvlim::web::read_measurements("# header\r\n1.5, 2.5\t3\n\n 4 x7 5\n");
-    ASSERT_TRUE(r.error);
-    EXPECT_EQ(*r.error, "line 4, column 4: 'x7' is not a number");
-    EXPECT_EQ(r.values, (std::vector<double>{1.5, 2.5, 3.0, 4.0}));
+TEST(CalculatorData, TableColumnsAndValues) {
+    const std::string csv =
+        "\xEF\xBB\xBFid,\"site, name\",conc,note\r\n1,\"a, b\",1.2,x\r\n2,c,3.4,\r\n3,d,5.6,y\r\n";
+    const auto out = lvlim::web::from_measurements(csv, "wells.csv", "", "upper", "0.95");
+    ASSERT_TRUE(out.errors.empty()) << out.errors[0].message;
+    // The last column whose first value is a measurement; every column offered.
+    EXPECT_EQ(out.column, "3");
+    ASSERT_EQ(out.columns.size(), 4U);
+    EXPECT_EQ(out.columns[1].second, "column 2 (site, name)");
+    EXPECT_EQ(out.values, (std::vector<double>{1.2, 3.4, 5.6}));
+
+    // A choice for another text falls back; the identifiers can be chosen.
+    EXPECT_EQ(lvlim::web::from_measurements(csv, "w", "1", "upper", "0.95").values,
+              (std::vector<double>{1.0, 2.0, 3.0}));
+    EXPECT_EQ(lvlim::web::from_measurements(csv, "w", "7", "upper", "0.95").column, "3");
+
+    // Without a header, a list: every value, as lvlim-data reads it without --column.
+    const auto plain = lvlim::web::from_measurements("1, 2\n3, 4\n5, 6\n", "d", "2", "upper", "0.9");
+    EXPECT_EQ(plain.values.size(), 6U);
+    EXPECT_TRUE(plain.columns.empty());
+    EXPECT_EQ(plain.column, "");
 }
 
-TEST(CalculatorReader, ConfidenceLists) {
+TEST(CalculatorData, ConfidenceLists) {
     EXPECT_EQ(lvlim::web::read_confidences("0.9, 0.95 0.99").values,
               (std::vector<double>{0.9, 0.95, 0.99}));
-    EXPECT_EQ(*lvlim::web::read_confidences("0.9,1").error,
+    EXPECT_EQ(*lvlim::web::read_confidences("0.9,1.0").error,
               "the confidence must lie strictly between 0 and 1, not 1");
     EXPECT_EQ(*lvlim::web::read_confidences("95%").error, "invalid confidence '95%'");
     EXPECT_TRUE(lvlim::web::read_confidences(" ").error);
 }
 
-TEST(CalculatorReader, NumberOfMeasurements) {
-    EXPECT_EQ(lvlim::web::from_measurements("1 2", "upper", "0.95").errors.at(0).message,
-              "2 measurements; at least 3 are needed");
-    std::string text;
-    for (int i = 0; i < 100002; ++i) {
-        text += i % 2 == 0 ? "1 " : "2 ";
-    }
-    EXPECT_EQ(lvlim::web::from_measurements(text, "upper", "0.95").errors.at(0).message,
-              "100002 measurements; at most 100001 can be used");
-    text.resize(text.size() - 2);
-    EXPECT_TRUE(lvlim::web::from_measurements(text, "upper", "0.95").errors.empty());
-}
-
 // Summary statistics out of range are refused before any series is summed (a log standard
-// deviation of 1e300, or n = 0, would never end it).
-TEST(CalculatorReader, SummaryStatisticsOutOfRange) {
+// deviation of 1e300, or n = 0, would never end it), in lvlim-data's words.
+TEST(CalculatorData, SummaryStatisticsOutOfRange) {
     struct Case {
-        const char *n, *sd, *field;
+        const char *n, *sd, *field, *message;
     };
-    for (const Case c : {Case{"0", "1", "n"}, Case{"2", "1", "n"}, Case{"100002", "1", "n"},
-                         Case{"2.5", "1", "n"}, Case{"21", "1e300", "log_sd"},
-                         Case{"21", "-1", "log_sd"}, Case{"21", "0.0005", "log_sd"}}) {
+    for (const Case c :
+         {Case{"0", "1", "n", "0 measurements; the supported range is 3 to 100001 measurements"},
+          Case{"2", "1", "n", "2 measurements; the supported range is 3 to 100001 measurements"},
+          Case{"100002", "1", "n", nullptr}, Case{"2.5", "1", "n", nullptr},
+          Case{"21", "1e300", "log_sd", nullptr}, Case{"21", "-1", "log_sd", nullptr},
+          Case{"21", "0.0005", "log_sd",
+               "the standard deviation of the logarithms is 5e-04; the supported range is "
+               "0.001 to 10"}}) {
         SCOPED_TRACE(std::string(c.n) + " " + c.sd);
         const auto out = lvlim::web::from_logs(c.n, "3.1", c.sd, "upper", "0.95");
         ASSERT_EQ(out.errors.size(), 1U);
         EXPECT_EQ(out.errors[0].field, c.field);
+        if (c.message != nullptr) {
+            EXPECT_EQ(out.errors[0].message, c.message);
+        }
         EXPECT_TRUE(out.rows.empty());
     }
 }
