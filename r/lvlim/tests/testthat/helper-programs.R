@@ -21,29 +21,13 @@ run_lvlim <- function(record) {
     stats::setNames(values, vapply(fields, `[`, "", 2))
 }
 
-# lvlim-data's result for one kind and level, as a list named as in its JSON output (n,
-# log_mean, log_sd, mvue, log_lower, log_upper, mean_lower, mean_upper, status, ...).
-# full_precision tells whether the numbers are the program's doubles (--format=json) or its
-# text output, where the log limits have nine significant digits.
+# lvlim-data's result for one kind and level, its JSON row (n, log_mean, log_sd, mvue,
+# log_lower, log_upper, mean_lower, mean_upper, status, ...): the program's doubles.
 run_lvlim_data <- function(file, type, level) {
     exe <- program("LVLIM_DATA_PROGRAM")
-    args <- c(paste0("--", type), paste0("--confidence=", level), file)
-    if (any(grepl("--format", system2(exe, "--help", stdout = TRUE), fixed = TRUE))) {
-        out <- system2(exe, c("--format=json", args), stdout = TRUE)
-        result <- jsonlite::fromJSON(paste(out, collapse = "\n"),
-                                     simplifyVector = FALSE)$results[[1]]
-        return(c(result, full_precision = TRUE))
-    }
+    args <- c("--format=json", paste0("--", type), paste0("--confidence=", level), file)
     out <- system2(exe, args, stdout = TRUE)
-    fields <- regmatches(out, regexec("^([a-z-]+): (.*)$", out))
-    fields <- fields[lengths(fields) == 3L]
-    values <- stats::setNames(lapply(fields, `[`, 3), vapply(fields, `[`, "", 2))
-    names(values) <- sub("mu-hat", "log_mean", sub("sigma-hat", "log_sd", names(values)))
-    names(values) <- gsub("-", "_", names(values))
-    numbers <- c("n", "log_mean", "log_sd", "log_lower", "log_upper", "mean_lower", "mean_upper")
-    values[intersect(numbers, names(values))] <-
-        lapply(values[intersect(numbers, names(values))], as.numeric)
-    c(values, full_precision = FALSE)
+    jsonlite::fromJSON(paste(out, collapse = "\n"), simplifyVector = FALSE)$results[[1]]
 }
 
 # The value rounds to the nine significant digits that the programs print.
