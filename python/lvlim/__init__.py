@@ -127,6 +127,10 @@ def limits(sigma, nu, *, kind="two-sided", confidence=0.95, mu=0.0, lam=0.5,
     >>> lvlim.limits([0.5, 1.0, 2.0], 20, kind="upper").upper.shape
     (3,)
     """
+    if (isinstance(max_iterations, bool) or not isinstance(max_iterations, (int, np.integer))
+            or not -2**31 <= max_iterations < 2**31):
+        raise ValueError(f"max_iterations = {max_iterations!r} is outside its range: an integer "
+                         f"from {-2**31} to {2**31 - 1} (the searches never take more than 1000)")
     if workers is None:
         workers = 0
     elif isinstance(workers, bool) or not isinstance(workers, (int, np.integer)) or workers < 1:

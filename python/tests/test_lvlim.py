@@ -109,6 +109,8 @@ def test_scalars_in_scalars_out():
     (lambda: lvlim.limits(1.0, 20, bessel_arg_top=900), "bessel_arg_top = 900 is outside"),
     (lambda: lvlim.limits(1.0, 20, kind="both"), "kind 'both' is not one of"),
     (lambda: lvlim.limits(1.0, 20, workers=0), "workers = 0 is outside its range"),
+    (lambda: lvlim.limits(1.0, 20, max_iterations=10**12), "max_iterations = 1000000000000 is"),
+    (lambda: lvlim.lognormal_mean([]), "n = 0 is outside the supported range [3,"),
     (lambda: lvlim.lognormal_mean([1.0, 2.0, -3.0]), "measurement -3 is not positive"),
     (lambda: lvlim.lognormal_mean([1.0, 2.0]), "n = 2 is outside the supported range [3,"),
     (lambda: lvlim.lognormal_mean([1, 2, 3], confidence=1.5), "confidence = 1.5 is outside"),
