@@ -810,8 +810,19 @@ constexpr const char* csv_status_ok = "ok";
 constexpr const char* csv_status_failed = "search failed";
 constexpr const char* legend = "* search failed: a search did not converge, the value is not to be "
                                "trusted";
-// Text columns are at least this wide, and wider when a label of the axes needs it.
-constexpr std::size_t min_column_width = 14;
+
+// The widest text value_text gives for any double ("-2.22507386E-308"). The first block of a
+// level is written before its later values are known, so every column has room for this, the
+// mark before it and a blank: a value of any size keeps the columns aligned.
+std::size_t widest_value() {
+    std::size_t widest = 0;
+    for (const double v : {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::min(),
+                           -std::numeric_limits<double>::denorm_min(),
+                           -std::numeric_limits<double>::infinity()}) {
+        widest = std::max(widest, value_text(v).size());
+    }
+    return widest;
+}
 
 } // namespace
 
@@ -854,7 +865,7 @@ Writer::Writer(std::ostream& out, const Options& options) : out_(out), options_(
             width_ = std::max(width_, shortest(v).size() + 2);
         }
     }
-    width_ = std::max(width_, min_column_width);
+    width_ = std::max(width_, widest_value() + 2);
 }
 
 Writer::~Writer() {
@@ -946,10 +957,13 @@ void Writer::cell(const Cell& c) {
         begin_level(static_cast<std::size_t>(index / per_alpha));
     }
     const auto column = [&](std::string& line, const std::string& text) {
-        line.append(text.size() < width_ ? width_ - text.size() : 1, ' ');
+        line.append(width_ - text.size(), ' ');
         line += text;
     };
-    level_failed_ = level_failed_ || c.failed;
+    row_failed_ = (index % per_sigma != 0 && row_failed_) || c.failed;
+    if (index % per_sigma == per_sigma - 1) {
+        level_failed_ = level_failed_ || row_failed_; // the row with its marks is written now
+    }
     for (Block& block : blocks_) {
         if (index % per_sigma == 0) {
             block.line.clear();
@@ -967,6 +981,12 @@ void Writer::cell(const Cell& c) {
     }
 }
 
-
+void Writer::finish() {
+    const std::uint64_t per_alpha = options_.nus.size() * options_.sigmas.size();
+    if (options_.format == Format::text && index_ % per_alpha != 0 && level_failed_) {
+        // A level cut short: its written rows carry marks, so they get the legend.
+        out_ << legend << '\n';
+    }
+}
 
 } // namespace lvlim::table
