@@ -391,6 +391,24 @@ TEST(TableProgram, InterruptLeavesThePrefixOfTheTable) {
     }
 }
 
+TEST(TableProgram, InterruptedTextKeepsTheLegendOfItsMarks) {
+    // Two iterations make every cell of a pair fail; the level is far from done when stopped.
+    const test::Scratch scratch;
+    const Child child = start_table(scratch, {"-k", "two-sided", "--max-iterations=2", "-f",
+                                              "text", "-s", "0.1:10:100000", "-n", "2,3"});
+    for (int wait = 0; wait < 600 && test::read_file(child.out).find('*') == std::string::npos;
+         ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(child.pid, SIGINT);
+    const auto [status, kb] = finish(child);
+    EXPECT_EQ(status, 130);
+    const auto lines = test::lines_of(test::read_file(child.out));
+    ASSERT_GE(lines.size(), 4U);
+    EXPECT_NE(lines[lines.size() - 2].find(" *-"), std::string::npos) << lines[lines.size() - 2];
+    EXPECT_EQ(lines.back().rfind("* search failed", 0), 0U) << lines.back();
+}
+
 TEST(TableProgram, ProgressLineOnATerminalIsClearedOnInterrupt) {
     // Standard error on a terminal: the progress line appears after a second.
     int terminal = -1;
