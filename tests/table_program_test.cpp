@@ -274,25 +274,27 @@ TEST(TableProgram, RangesAndTextLayout) {
     EXPECT_EQ(csv_rows(by_n.out)[3][2], "100000");
 
     // Labels wider than a column widen every column, and values of any width (here the limits
-    // of a large mu) fit theirs: the columns stay aligned.
-    const Outcome wide =
-        run(LVLIM_TABLE_EXE, "-f text --nu=2:1000:10:log -s 1,2.5 -a 0.9 -k lower --mu=-1.23456789e10");
-    auto lines = test::lines_of(wide.out);
-    ASSERT_EQ(lines.size(), 9U) << wide.out;
-    lines.erase(lines.begin() + 4, lines.begin() + 6); // the blank line and the next title
-    for (std::size_t i = 2; i < 7; ++i) {
-        EXPECT_EQ(lines[i].size(), lines[1].size()) << wide.out;
-        std::size_t end = 0;
-        // Every column ends where its label ends.
-        for (std::istringstream words(lines[1]); words;) {
-            std::string word;
-            if (!(words >> word)) {
-                break;
-            }
-            end = lines[1].find(word, end) + word.size();
-            if (word != "sigma" && word != "\\") {
-                EXPECT_NE(lines[i][end - 1], ' ') << lines[i];
-                EXPECT_TRUE(end == lines[i].size() || lines[i][end] == ' ') << lines[i];
+    // of a large mu under short labels) fit theirs: the columns stay aligned.
+    for (const char* wide_arguments : {"--nu=2:1000:10:log -s 1,2.5", "-n 2,5 -s 1,10"}) {
+        const Outcome wide = run(LVLIM_TABLE_EXE, std::string("-f text -a 0.9 -k lower ") +
+                                                      wide_arguments + " --mu=-1.23456789e10");
+        auto lines = test::lines_of(wide.out);
+        ASSERT_EQ(lines.size(), 9U) << wide.out;
+        lines.erase(lines.begin() + 4, lines.begin() + 6); // the blank line and the next title
+        for (std::size_t i = 2; i < 7; ++i) {
+            EXPECT_EQ(lines[i].size(), lines[1].size()) << wide.out;
+            std::size_t end = 0;
+            // Every column ends where its label ends.
+            for (std::istringstream words(lines[1]); words;) {
+                std::string word;
+                if (!(words >> word)) {
+                    break;
+                }
+                end = lines[1].find(word, end) + word.size();
+                if (word != "sigma" && word != "\\") {
+                    EXPECT_NE(lines[i][end - 1], ' ') << lines[i];
+                    EXPECT_TRUE(end == lines[i].size() || lines[i][end] == ' ') << lines[i];
+                }
             }
         }
     }
