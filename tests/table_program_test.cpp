@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -159,7 +160,7 @@ TEST(TableProgram, FailedCellIsMarked) {
     EXPECT_EQ(text.status, 3);
     const auto lines = test::lines_of(text.out);
     ASSERT_GE(lines.size(), 5U) << text.out;
-    EXPECT_EQ(lines[2].substr(0, 14), "           1.2");
+    EXPECT_EQ(lines[2].substr(0, 18), "               1.2");
     // The mark stands before the value, which keeps its place at the column's right edge.
     EXPECT_NE(lines[2].find(" *" + rows[1][5]), std::string::npos) << text.out;
     EXPECT_EQ(lines[4].rfind("* search failed", 0), 0U) << text.out;
@@ -226,10 +227,10 @@ TEST(TableProgram, RangesAndTextLayout) {
     const auto text = test::lines_of(got.out);
     ASSERT_EQ(text.size(), 5U);
     EXPECT_EQ(text[0], "k, one-sided upper limit, alpha = 0.95, lambda = 0.5, gammasquared = nu + 1");
-    EXPECT_EQ(text[1], "    sigma \\ nu             2            10");
-    EXPECT_EQ(text[2].substr(0, 14), "             1");
-    EXPECT_EQ(text[3].substr(0, 14), "             2");
-    EXPECT_EQ(text[4].substr(0, 14), "             3");
+    EXPECT_EQ(text[1], "        sigma \\ nu                 2                10");
+    EXPECT_EQ(text[2].substr(0, 18), "                 1");
+    EXPECT_EQ(text[3].substr(0, 18), "                 2");
+    EXPECT_EQ(text[4].substr(0, 18), "                 3");
 
     // Evenly spaced decimals print as typed; a range of one value is FROM.
     const Outcome steps = run(LVLIM_TABLE_EXE, "--sigma=0.1:3:30 -n 2 -j0");
@@ -248,6 +249,22 @@ TEST(TableProgram, RangesAndTextLayout) {
     EXPECT_EQ(csv_rows(one.out)[1][1], "0.1");
     EXPECT_EQ(csv_rows(one.out)[1][2], "20");
 
+    // Log ranges hit the round decimals on the way and end exactly at TO; nu from a fractional
+    // n prints as the decimal n - 1.
+    for (const auto& [arguments, column, expected] :
+         std::vector<std::tuple<std::string, std::size_t, std::vector<std::string>>>{
+             {"-s 0.001:10:5:log -n 2", 1, {"0.001", "0.01", "0.1", "1", "10"}},
+             {"-s 1 -n 10:100000:5:log", 2, {"10", "100", "1000", "10000", "100000"}},
+             {"-s 0.1:10:3:log -n 2", 1, {"0.1", "1", "10"}},
+             {"-s 1 -n 3:6:2:log", 2, {"3", "6"}},
+             {"-s 1 --n=4.1,3.3", 2, {"3.1", "2.3"}}}) {
+        const auto values = csv_rows(run(LVLIM_TABLE_EXE, arguments).out);
+        ASSERT_EQ(values.size(), expected.size() + 1) << arguments;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(values[i + 1][column], expected[i]) << arguments;
+        }
+    }
+
     // --n is the axis of sample sizes; --mu brings the limits on the data scale with it.
     const Outcome by_n = run(LVLIM_TABLE_EXE, "--n=3,21,100001 -s 0.001,10 --mu=2");
     const Outcome by_nu = run(LVLIM_TABLE_EXE, "--nu=2,20,100000 -s 0.001,10 --mu=2 -d");
@@ -256,23 +273,28 @@ TEST(TableProgram, RangesAndTextLayout) {
     EXPECT_EQ(csv_rows(by_n.out)[0][8], "limit");
     EXPECT_EQ(csv_rows(by_n.out)[3][2], "100000");
 
-    // Labels wider than a column widen every column: the columns stay aligned.
-    const Outcome wide = run(LVLIM_TABLE_EXE, "-f text --nu=2:1000:10:log -s 1,2.5 -a 0.9");
-    const auto lines = test::lines_of(wide.out);
-    ASSERT_GE(lines.size(), 4U);
-    for (std::size_t i = 2; i < 4; ++i) {
-        EXPECT_EQ(lines[i].size(), lines[1].size()) << wide.out;
-        std::size_t end = 0;
-        // Every column ends where its label ends.
-        for (std::istringstream words(lines[1]); words;) {
-            std::string word;
-            if (!(words >> word)) {
-                break;
-            }
-            end = lines[1].find(word, end) + word.size();
-            if (word != "sigma" && word != "\\") {
-                EXPECT_NE(lines[i][end - 1], ' ') << lines[i];
-                EXPECT_TRUE(end == lines[i].size() || lines[i][end] == ' ') << lines[i];
+    // Labels wider than a column widen every column, and values of any width (here the limits
+    // of a large mu under short labels) fit theirs: the columns stay aligned.
+    for (const char* wide_arguments : {"--nu=2:1000:10:log -s 1,2.5", "-n 2,5 -s 1,10"}) {
+        const Outcome wide = run(LVLIM_TABLE_EXE, std::string("-f text -a 0.9 -k lower ") +
+                                                      wide_arguments + " --mu=-1.23456789e10");
+        auto lines = test::lines_of(wide.out);
+        ASSERT_EQ(lines.size(), 9U) << wide.out;
+        lines.erase(lines.begin() + 4, lines.begin() + 6); // the blank line and the next title
+        for (std::size_t i = 2; i < 7; ++i) {
+            EXPECT_EQ(lines[i].size(), lines[1].size()) << wide.out;
+            std::size_t end = 0;
+            // Every column ends where its label ends.
+            for (std::istringstream words(lines[1]); words;) {
+                std::string word;
+                if (!(words >> word)) {
+                    break;
+                }
+                end = lines[1].find(word, end) + word.size();
+                if (word != "sigma" && word != "\\") {
+                    EXPECT_NE(lines[i][end - 1], ' ') << lines[i];
+                    EXPECT_TRUE(end == lines[i].size() || lines[i][end] == ' ') << lines[i];
+                }
             }
         }
     }
@@ -369,6 +391,24 @@ TEST(TableProgram, InterruptLeavesThePrefixOfTheTable) {
         ASSERT_TRUE(whole.status == 0 || whole.status == 3) << whole.err;
         EXPECT_EQ(whole.out.substr(0, out.size()), out);
     }
+}
+
+TEST(TableProgram, InterruptedTextKeepsTheLegendOfItsMarks) {
+    // Two iterations make every cell of a pair fail; the level is far from done when stopped.
+    const test::Scratch scratch;
+    const Child child = start_table(scratch, {"-k", "two-sided", "--max-iterations=2", "-f",
+                                              "text", "-s", "0.1:10:100000", "-n", "2,3"});
+    for (int wait = 0; wait < 600 && test::read_file(child.out).find('*') == std::string::npos;
+         ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(child.pid, SIGINT);
+    const auto [status, kb] = finish(child);
+    EXPECT_EQ(status, 130);
+    const auto lines = test::lines_of(test::read_file(child.out));
+    ASSERT_GE(lines.size(), 4U);
+    EXPECT_NE(lines[lines.size() - 2].find(" *-"), std::string::npos) << lines[lines.size() - 2];
+    EXPECT_EQ(lines.back().rfind("* search failed", 0), 0U) << lines.back();
 }
 
 TEST(TableProgram, ProgressLineOnATerminalIsClearedOnInterrupt) {

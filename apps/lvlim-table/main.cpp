@@ -184,6 +184,9 @@ int main(int argc, char** argv) {
                             [&](std::uint64_t done, std::uint64_t total) {
                                 progress.show(done, total);
                             });
+        if (result.stopped && !write_failed) {
+            writer.finish();
+        }
         progress.clear();
     } catch (const std::exception& e) {
         // Only output can fail here: the values were checked before.

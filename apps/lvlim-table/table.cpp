@@ -208,6 +208,44 @@ std::optional<std::vector<double>> decimal_range(std::string_view from_text,
     return values;
 }
 
+// The value itself, or the shortest decimal of at most 12 significant digits when that decimal
+// lies within 4 ulps of it: a value computed in floating point that stands for a round decimal
+// (10^-1 from a logarithmic range, 4.1 - 1) comes out as that decimal. Anything with more
+// digits than 12 is left as computed.
+double snapped(double value) {
+    if (value == 0.0 || !std::isfinite(value)) {
+        return value;
+    }
+    const double tolerance = 4.0 * (std::nextafter(std::fabs(value), HUGE_VAL) - std::fabs(value));
+    char text[40];
+    for (int digits = 1; digits <= 12; ++digits) {
+        const auto end = std::to_chars(text, text + sizeof text, value,
+                                       std::chars_format::scientific, digits - 1).ptr;
+        double decimal = 0.0;
+        std::from_chars(text, end, decimal);
+        if (std::fabs(decimal - value) <= tolerance) {
+            return decimal;
+        }
+    }
+    return value;
+}
+
+// FROM .. TO in COUNT (at least 2) steps even in the logarithm: 10^(log10 FROM + i/(COUNT-1)
+// (log10 TO - log10 FROM)), snapped to a round decimal it stands for, the ends exactly FROM and
+// TO.
+std::vector<double> log_range(double from, double to, int count) {
+    std::vector<double> values;
+    const double low = std::log10(from);
+    const double high = std::log10(to);
+    for (int i = 0; i < count; ++i) {
+        const double share = static_cast<double>(i) / (count - 1);
+        values.push_back(snapped(std::pow(10.0, low + share * (high - low))));
+    }
+    values.front() = from;
+    values.back() = to;
+    return values;
+}
+
 constexpr const char* usage =
     "Usage: lvlim-table [OPTION]...\n"
     "Write a table of standardized confidence limits k for mu + lambda*sigma^2 over ranges of\n"
@@ -235,6 +273,10 @@ constexpr const char* usage =
     "\n"
     "VALUES is a list a,b,c or a range FROM:TO:COUNT, evenly spaced, or FROM:TO:COUNT:log,\n"
     "spaced evenly in the logarithm (positive ends); COUNT is 1 to 100000, and 1 gives FROM.\n"
+    "A range's ends are FROM and TO exactly, and its values print as typed: decimal steps are\n"
+    "the decimals themselves, and a log value computed as a power of ten (or a nu computed as\n"
+    "n - 1) becomes the decimal of at most 12 significant digits within 4 units in the last\n"
+    "place of it, when there is one (0.001:10:5:log is 0.001, 0.01, 0.1, 1, 10).\n"
     "The defaults give the lognormal setting: lambda 0.5 and gammasquared nu + 1 = n. There the\n"
     "one-sided k is the factor in limit = ybar + s^2/2 + k*s/sqrt(n - 1), for n measurements\n"
     "whose logarithms have mean ybar and standard deviation s. A fractional nu is allowed: the\n"
@@ -281,16 +323,16 @@ std::optional<std::vector<double>> parse_values(const std::string& text) {
         if (*count == 1) {
             return std::vector<double>{*from};
         }
-        if (!log) {
-            if (auto values = decimal_range(parts[0], parts[1], *count)) {
-                return values;
-            }
+        if (log) {
+            return log_range(*from, *to, *count);
+        }
+        if (auto values = decimal_range(parts[0], parts[1], *count)) {
+            return values;
         }
         std::vector<double> values;
         for (int i = 0; i < *count; ++i) {
             const double share = static_cast<double>(i) / (*count - 1);
-            values.push_back(log ? std::exp(std::log(*from) + share * (std::log(*to) - std::log(*from)))
-                                 : *from + share * (*to - *from));
+            values.push_back(*from + share * (*to - *from));
         }
         // The ends exactly as given.
         values.front() = *from;
@@ -392,8 +434,9 @@ std::optional<std::string> parse_options(const std::vector<std::string>& argumen
                     nu_given = true;
                     if (is("--n", nullptr)) {
                         options.nus.clear();
+                        // nu = n - 1 as the decimal a person expects: 3.1 for n 4.1.
                         for (const double n : *values) {
-                            options.nus.push_back(n - 1.0);
+                            options.nus.push_back(snapped(n - 1.0));
                         }
                         options.ns = std::move(*values);
                     } else {
@@ -767,8 +810,19 @@ constexpr const char* csv_status_ok = "ok";
 constexpr const char* csv_status_failed = "search failed";
 constexpr const char* legend = "* search failed: a search did not converge, the value is not to be "
                                "trusted";
-// Text columns are at least this wide, and wider when a label of the axes needs it.
-constexpr std::size_t min_column_width = 14;
+
+// The widest text value_text gives for any double ("-2.22507386E-308"). The first block of a
+// level is written before its later values are known, so every column has room for this, the
+// mark before it and a blank: a value of any size keeps the columns aligned.
+std::size_t widest_value() {
+    std::size_t widest = 0;
+    for (const double v : {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::min(),
+                           -std::numeric_limits<double>::denorm_min(),
+                           -std::numeric_limits<double>::infinity()}) {
+        widest = std::max(widest, value_text(v).size());
+    }
+    return widest;
+}
 
 } // namespace
 
@@ -811,7 +865,7 @@ Writer::Writer(std::ostream& out, const Options& options) : out_(out), options_(
             width_ = std::max(width_, shortest(v).size() + 2);
         }
     }
-    width_ = std::max(width_, min_column_width);
+    width_ = std::max(width_, widest_value() + 2);
 }
 
 Writer::~Writer() {
@@ -903,10 +957,13 @@ void Writer::cell(const Cell& c) {
         begin_level(static_cast<std::size_t>(index / per_alpha));
     }
     const auto column = [&](std::string& line, const std::string& text) {
-        line.append(text.size() < width_ ? width_ - text.size() : 1, ' ');
+        line.append(width_ - text.size(), ' ');
         line += text;
     };
-    level_failed_ = level_failed_ || c.failed;
+    row_failed_ = (index % per_sigma != 0 && row_failed_) || c.failed;
+    if (index % per_sigma == per_sigma - 1) {
+        level_failed_ = level_failed_ || row_failed_; // the row with its marks is written now
+    }
     for (Block& block : blocks_) {
         if (index % per_sigma == 0) {
             block.line.clear();
@@ -924,6 +981,12 @@ void Writer::cell(const Cell& c) {
     }
 }
 
-
+void Writer::finish() {
+    const std::uint64_t per_alpha = options_.nus.size() * options_.sigmas.size();
+    if (options_.format == Format::text && index_ % per_alpha != 0 && level_failed_) {
+        // A level cut short: its written rows carry marks, so they get the legend.
+        out_ << legend << '\n';
+    }
+}
 
 } // namespace lvlim::table

@@ -130,6 +130,9 @@ class Writer {
     // short (by an interrupt) keeps only the rows of its first block.
     void cell(const Cell& cell);
 
+    // Ends a table cut short: a level with marks in its written rows gets its legend.
+    void finish();
+
     static constexpr char failed_mark = '*';
 
   private:
@@ -146,9 +149,10 @@ class Writer {
     std::ostream& out_;
     const Options& options_;
     std::vector<Block> blocks_;
-    std::size_t width_ = 14;
+    std::size_t width_ = 0; // of every text column, labels and values alike
     std::uint64_t index_ = 0;
-    bool level_failed_ = false;
+    bool level_failed_ = false; // a written row of the level has a mark
+    bool row_failed_ = false;   // the row being built has a mark
     bool first_block_ = true;
 };
 
