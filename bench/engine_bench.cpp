@@ -2,6 +2,9 @@
 // one-sided and two-sided runs, each at typical parameters and at the worst case the input
 // ranges allow (sigma 10, nu 1000, so S = 10 and f = 1000).
 //
+// BM_api_limits times the same runs through the public API (range checks, confirmation of each
+// limit, captured messages), for the settings bench/wasm_bench.cjs times in WebAssembly.
+//
 // Every benchmark puts the control block back to its defaults first, and the two-sided searches
 // write their console messages into a stream that discards them.
 #include <cmath>
@@ -13,6 +16,7 @@
 #include "Guts/control.hpp"
 #include "Guts/mainguts.hpp"
 #include "Guts/messages.hpp"
+#include "lvlim/lvlim.hpp"
 
 namespace {
 
@@ -182,5 +186,34 @@ void BM_twotail(benchmark::State& state, const Record& r) {
 }
 BENCHMARK_CAPTURE(BM_twotail, lognormal, lognormal)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_twotail, worst, worst)->Unit(benchmark::kMicrosecond);
+
+// ---- Whole runs through the public API -------------------------------------------------------
+
+// A cell of the page's table: n measurements, log standard deviation sigma, log mean 0, at the
+// default controls, exactly as the page's tableCell asks for it. The status of the last call is
+// reported as the counter "search_failed" (1 when the limits were not confirmed).
+void BM_api_limits(benchmark::State& state, double n, double sigma, lvlim::Kind kind) {
+    quiet_defaults();
+    const lvlim::Setting setting{0.0, sigma, n - 1.0, n, 0.5};
+    lvlim::Status status = lvlim::Status::ok;
+    for (auto _ : state) {
+        lvlim::Limits result = lvlim::limits(setting, kind, 0.95);
+        status = result.status;
+        benchmark::DoNotOptimize(result);
+    }
+    state.counters["search_failed"] = status == lvlim::Status::search_failed ? 1.0 : 0.0;
+}
+BENCHMARK_CAPTURE(BM_api_limits, lognormal_upper, 21.0, 1.2, lvlim::Kind::upper)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_api_limits, lognormal_lower, 21.0, 1.2, lvlim::Kind::lower)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_api_limits, worst_upper, 1001.0, 10.0, lvlim::Kind::upper)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_api_limits, worst_lower, 1001.0, 10.0, lvlim::Kind::lower)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_api_limits, twotail_lognormal, 21.0, 1.2, lvlim::Kind::two_sided)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_api_limits, twotail_worst, 1001.0, 10.0, lvlim::Kind::two_sided)
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
