@@ -2,18 +2,8 @@
 # sees the system's packages (Debian's setuptools, wheel, pybind11, numpy); then the pytest suite
 # against the installed package. The sources are copied first, so that the in-tree build writes
 # nothing into the source tree.
-foreach(var SOURCE_DIR WORK PYTHON)
-    if(NOT DEFINED ${var})
-        message(FATAL_ERROR "${var} is not set")
-    endif()
-endforeach()
-
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
-    if(NOT result EQUAL 0)
-        message(FATAL_ERROR "failed (${result}): ${ARGN}\n${out}\n${err}")
-    endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/check_helpers.cmake)
+require_variables(SOURCE_DIR WORK PYTHON)
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/tree)

@@ -3,19 +3,8 @@
 # limits lvlim prints for the same record.
 # CXX_FLAGS and LINKER_FLAGS are the build's own (the sanitizers' runtime, say), which a program
 # linking its archives needs too.
-foreach(var BUILD_DIR PREFIX SOURCE_DIR LVLIM_EXE CXX)
-    if(NOT DEFINED ${var})
-        message(FATAL_ERROR "${var} is not set")
-    endif()
-endforeach()
-
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
-    if(NOT result EQUAL 0)
-        message(FATAL_ERROR "failed (${result}): ${ARGN}\n${out}\n${err}")
-    endif()
-    set(out "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/check_helpers.cmake)
+require_variables(BUILD_DIR PREFIX SOURCE_DIR LVLIM_EXE CXX)
 
 file(REMOVE_RECURSE ${PREFIX})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}/usr)
