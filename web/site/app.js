@@ -213,8 +213,10 @@
       list.className = 'values';
       const bad = row.status !== 'ok';
       const mark = bad ? '⚠ ' : '';
-      if (labels.lower) addPair(list, labels.lower, valueElement('mean_lower', row.mean_lower, mark + show6(row.mean_lower)));
-      if (labels.upper) addPair(list, labels.upper, valueElement('mean_upper', row.mean_upper, mark + show6(row.mean_upper)));
+      // exp of a log-scale limit beyond about 709.78 exceeds the largest double.
+      const overflow = (v) => (v === Infinity ? ' (beyond the largest number a computer double holds)' : '');
+      if (labels.lower) addPair(list, labels.lower, valueElement('mean_lower', row.mean_lower, mark + show6(row.mean_lower) + overflow(row.mean_lower)));
+      if (labels.upper) addPair(list, labels.upper, valueElement('mean_upper', row.mean_upper, mark + show6(row.mean_upper) + overflow(row.mean_upper)));
       addPair(list, 'Searches', valueElement('status', row.status, bad ? '⚠ search failed: this limit is not to be trusted' : 'converged'));
       box.append(list);
       if (bad) {
@@ -292,7 +294,8 @@
   }
 
   const csvCell = (v) => {
-    const text = Array.isArray(v) ? v.join('\n') : v === null || v === undefined ? '' : String(v);
+    // Messages are joined as lvlim-data's CSV joins them.
+    const text = Array.isArray(v) ? v.join(' | ') : v === null || v === undefined ? '' : String(v);
     return /[",\n]/.test(text) ? `"${text.replace(/"/g, '""')}"` : text;
   };
 
@@ -355,7 +358,11 @@
 
   $('copy-link').addEventListener('click', () => {
     updateUrl();
-    copyText(location.href, 'Link copied.', $('state'));
+    const kept = currentTab !== 'data' || new URLSearchParams(location.search).has('data') ||
+      dataItems($('data').value).length === 0;
+    copyText(location.href, kept ? 'Link copied.'
+      : `Link copied without the data: a link holds a plain list of at most ${maxLinkValues} values.`,
+      $('state'));
   });
 
   function copyText(text, done, where) {
