@@ -131,8 +131,12 @@ TEST(Api, LimitsAsTheProgramPrintsThemAndAsTheEngineReturnsThem) {
             EXPECT_EQ(as_printed(got.iterations_lower), printed.value.at("NumberIterationsLower"));
             EXPECT_EQ(as_printed(got.iterations_upper), printed.value.at("NumberIterationsUpper"));
 
-            double lower = 0.0, k_lower = 0.0, upper = 0.0, k_upper = 0.0;
-            int it_lower = 0, it_upper = 0;
+            double lower = 0.0;
+            double k_lower = 0.0;
+            double upper = 0.0;
+            double k_upper = 0.0;
+            int it_lower = 0;
+            int it_upper = 0;
             std::ostringstream discard;
             engine_messages = &discard;
             twotail(s.mu, s.sigma, s.nu, r.alpha, s.lambda, s.gammasquared, c.bessel_arg_top,
@@ -157,7 +161,8 @@ TEST(Api, LimitsAsTheProgramPrintsThemAndAsTheEngineReturnsThem) {
             EXPECT_TRUE(std::isnan(is_upper ? got.lower : got.upper));
             EXPECT_EQ(is_upper ? got.iterations_lower : got.iterations_upper, 0);
 
-            double engine_k = 0.0, engine_limit = 0.0;
+            double engine_k = 0.0;
+            double engine_limit = 0.0;
             int engine_iterations = 0;
             onetail(is_upper ? 1 : 2, s.mu, s.sigma, s.nu, r.alpha, s.lambda, s.gammasquared,
                     c.bessel_arg_top, c.tolerance, c.result_tol, c.max_iterations, engine_k,
@@ -265,6 +270,7 @@ TEST(Api, ManyThreadsAtOnceGiveWhatOneThreadGives) {
     const std::vector<Record> records = grid();
     const auto all = [&] {
         std::vector<Limits> out;
+        out.reserve(records.size());
         for (const Record& r : records) {
             out.push_back(limits(r.setting, r.kind, r.alpha, r.controls));
         }
@@ -273,6 +279,7 @@ TEST(Api, ManyThreadsAtOnceGiveWhatOneThreadGives) {
     const std::vector<Limits> alone = all();
     std::vector<std::vector<Limits>> together(8);
     std::vector<std::thread> threads;
+    threads.reserve(together.size());
     for (auto& result : together) {
         threads.emplace_back([&result, &all] { result = all(); });
     }

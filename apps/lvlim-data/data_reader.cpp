@@ -554,8 +554,8 @@ Layout table_layout(std::string_view text, const ReadOptions& options) {
     const std::string source;
     LineReader lines(text, source);
     Layout layout;
-    std::string line;
     try {
+        std::string line;
         if (!next_content(lines, line)) {
             return layout;
         }

@@ -219,7 +219,7 @@ double snapped(double value) {
     const double tolerance = 4.0 * (std::nextafter(std::fabs(value), HUGE_VAL) - std::fabs(value));
     char text[40];
     for (int digits = 1; digits <= 12; ++digits) {
-        const auto end = std::to_chars(text, text + sizeof text, value,
+        const char* const end = std::to_chars(text, text + sizeof text, value,
                                        std::chars_format::scientific, digits - 1).ptr;
         double decimal = 0.0;
         std::from_chars(text, end, decimal);
