@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 
 namespace lvlim {
 
@@ -11,7 +12,9 @@ FileOutput::FileOutput(int descriptor) : descriptor_(descriptor) {
     setp(buffer_.data(), buffer_.data() + buffer_.size());
 }
 
-FileOutput::~FileOutput() { drain(); }
+FileOutput::~FileOutput() {
+    drain();
+}
 
 bool FileOutput::drain() {
     const char* next = pbase();
@@ -44,7 +47,9 @@ FileOutput::int_type FileOutput::overflow(int_type c) {
     return traits_type::not_eof(c);
 }
 
-int FileOutput::sync() { return drain() ? 0 : -1; }
+int FileOutput::sync() {
+    return drain() ? 0 : -1;
+}
 
 int output_status(std::ostream& out, const FileOutput& buffer, std::string_view program,
                   std::ostream& err) {
@@ -59,6 +64,21 @@ int output_status(std::ostream& out, const FileOutput& buffer, std::string_view 
     err << '\n';
     err.flush();
     return 1;
+}
+
+bool flush_standard_output(std::string_view failure, std::ostream& err) {
+    errno = 0;
+    std::cout.flush();
+    if (std::cout) {
+        return true;
+    }
+    const int error = errno;
+    err << failure;
+    if (error != 0) {
+        err << ": " << std::strerror(error);
+    }
+    err << '\n';
+    return false;
 }
 
 } // namespace lvlim

@@ -49,4 +49,8 @@ class FileOutput : public std::streambuf {
 int output_status(std::ostream& out, const FileOutput& buffer, std::string_view program,
                   std::ostream& err);
 
+// For a program that writes through std::cout: flushes it, and when that fails writes
+// "<failure>: <reason>" (the reason when errno gives one) to `err` and returns false.
+bool flush_standard_output(std::string_view failure, std::ostream& err);
+
 } // namespace lvlim

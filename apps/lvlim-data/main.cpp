@@ -21,6 +21,7 @@
 
 #include "apps/lvlim-data/data_reader.hpp"
 #include "apps/lvlim-data/report.hpp"
+#include "driver/standard_output.hpp"
 #include "lvlim/lvlim.hpp"
 
 #ifndef LVLIM_VERSION
@@ -84,12 +85,8 @@ written, but a search did not converge (marked 'search failed').
 // standard error and turns the exit status into exit_error.
 template <class Write> int emit(Write write, int status) {
     write(std::cout);
-    std::cout.flush();
-    if (!std::cout) {
-        const int error = errno;
-        std::cerr << program_name << ": cannot write to standard output"
-                  << (error != 0 ? std::string(": ") + std::strerror(error) : std::string())
-                  << '\n';
+    if (!lvlim::flush_standard_output(
+            std::string(program_name) + ": cannot write to standard output", std::cerr)) {
         return exit_error;
     }
     return status;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "apps/lvlim-table/table.hpp"
+#include "driver/standard_output.hpp"
 
 namespace {
 
@@ -45,15 +46,7 @@ void catch_stop_signals() {
 
 // Flushes standard output; on failure says so on standard error.
 bool flushed() {
-    errno = 0;
-    std::cout.flush();
-    if (std::cout) {
-        return true;
-    }
-    const int error = errno;
-    std::cerr << "lvlim-table: cannot write standard output"
-              << (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) << '\n';
-    return false;
+    return lvlim::flush_standard_output("lvlim-table: cannot write standard output", std::cerr);
 }
 
 // "40 s", "12 min", "3.5 h", "9 days".
@@ -139,7 +132,8 @@ int main(int argc, char** argv) {
     const unsigned threads =
         options.threads != 0 ? options.threads : std::max(1U, std::thread::hardware_concurrency());
     if (cells > table::announce_cells) {
-        const double rate = table::measure_rate(options, threads, std::size_t{32} * threads, stop_requested);
+        const double rate =
+            table::measure_rate(options, threads, std::size_t{32} * threads, stop_requested);
         if (!stop_requested) {
             std::cerr << "lvlim-table: " << cells << " cells; at about "
                       << static_cast<long long>(rate) << " cells per second on " << threads
@@ -180,10 +174,9 @@ int main(int argc, char** argv) {
             }
             return true;
         };
-        result = table::run(options, threads, stop_requested, on_cell,
-                            [&](std::uint64_t done, std::uint64_t total) {
-                                progress.show(done, total);
-                            });
+        result = table::run(
+            options, threads, stop_requested, on_cell,
+            [&](std::uint64_t done, std::uint64_t total) { progress.show(done, total); });
         if (result.stopped && !write_failed) {
             writer.finish();
         }
