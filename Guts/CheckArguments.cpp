@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "Guts/mainguts.hpp"
-#include "driver/list_output.hpp"
+#include "common/list_output.hpp"
 
 namespace lvlim {
 

@@ -16,7 +16,7 @@
 #include "Guts/mainguts.hpp"
 #include "Guts/messages.hpp"
 #include "Guts/two_sided_search.hpp"
-#include "driver/list_output.hpp"
+#include "common/list_output.hpp"
 
 namespace lvlim {
 

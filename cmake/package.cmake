@@ -5,7 +5,7 @@ include(CMakePackageConfigHelpers)
 
 set(LVLIM_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/lvlim)
 
-install(TARGETS lvlim_api mainguts lvlim_io EXPORT lvlimTargets
+install(TARGETS lvlim_api mainguts lvlim_common EXPORT lvlimTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES include/lvlim/lvlim.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lvlim)
 install(EXPORT lvlimTargets NAMESPACE lvlim:: DESTINATION ${LVLIM_CMAKE_DIR})

@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "driver/run.hpp"
-#include "driver/standard_output.hpp"
+#include "common/standard_output.hpp"
 
 int main() {
     // Unsynchronised streams read standard input through their own buffer, which reports a

@@ -20,7 +20,7 @@
 #include "Guts/messages.hpp"
 #include "driver/free_form_input.hpp"
 #include "driver/input_record.hpp"
-#include "driver/list_output.hpp"
+#include "common/list_output.hpp"
 
 namespace lvlim {
 

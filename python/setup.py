@@ -8,9 +8,11 @@ from setuptools import setup
 
 here = Path(__file__).resolve().parent
 root = here.parent
-sources = ([str(here / "src" / "module.cpp"), str(root / "src" / "lvlim.cpp")]
-           + sorted(str(p) for p in (root / "Guts").glob("*.cpp"))
-           + [str(root / "driver" / "list_output.cpp"), str(root / "driver" / "free_form_input.cpp")])
+# The library's layers: common/ below the engine (Guts/), the public API (src/) above it. The
+# programs' checked standard output, in common/ too, is no part of the library.
+sources = ([str(here / "src" / "module.cpp")]
+           + [str(p) for layer in ("common", "Guts", "src")
+              for p in sorted((root / layer).glob("*.cpp")) if p.name != "standard_output.cpp"])
 # Relative to this directory, as setuptools wants them.
 sources = [str(Path(s).relative_to(here)) if Path(s).is_relative_to(here) else
            str(Path("..") / Path(s).relative_to(root)) for s in sources]

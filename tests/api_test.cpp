@@ -18,7 +18,7 @@
 #include "Guts/control.hpp"
 #include "Guts/mainguts.hpp"
 #include "Guts/messages.hpp"
-#include "driver/list_output.hpp"
+#include "common/list_output.hpp"
 #include "driver/run.hpp"
 #include "lvlim/lvlim.hpp"
 

@@ -16,9 +16,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "apps/lvlim-data/data_reader.hpp"
+#include "measurements/data_reader.hpp"
 #include "apps/lvlim-data/report.hpp"
-#include "driver/list_output.hpp"
+#include "common/list_output.hpp"
 #include "lvlim/lvlim.hpp"
 #include "tests/process.hpp"
 

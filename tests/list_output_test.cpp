@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/list_output.hpp"
+#include "common/list_output.hpp"
 
 namespace lvlim {
 namespace {

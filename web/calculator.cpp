@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "apps/lvlim-data/data_reader.hpp"
+#include "measurements/data_reader.hpp"
 
 namespace lvlim::web {
 

@@ -19,9 +19,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include "apps/lvlim-data/data_reader.hpp"
+#include "measurements/data_reader.hpp"
 #include "apps/lvlim-data/report.hpp"
-#include "driver/standard_output.hpp"
+#include "common/standard_output.hpp"
 #include "lvlim/lvlim.hpp"
 
 #ifndef LVLIM_VERSION

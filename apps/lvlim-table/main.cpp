@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "apps/lvlim-table/table.hpp"
-#include "driver/standard_output.hpp"
+#include "common/standard_output.hpp"
 
 namespace {
 

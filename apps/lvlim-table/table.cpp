@@ -21,7 +21,7 @@
 #include <string_view>
 #include <thread>
 
-#include "driver/list_output.hpp"
+#include "common/list_output.hpp"
 #include "lvlim/lvlim.hpp"
 
 namespace lvlim::table {

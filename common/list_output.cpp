@@ -5,7 +5,7 @@
 // decision is read off that rounded text, never off log10 of the raw value (999999999.6 rounds
 // to 1.00000000e+09 and so takes the exponent form). std::to_chars ignores the locale, so the
 // layout does not depend on it.
-#include "driver/list_output.hpp"
+#include "common/list_output.hpp"
 
 #include <array>
 #include <charconv>

@@ -1,5 +1,5 @@
 // Reading the measurements of lvlim-data: a plain list or one column of a table, line by line.
-#include "apps/lvlim-data/data_reader.hpp"
+#include "measurements/data_reader.hpp"
 
 #include <algorithm>
 #include <array>

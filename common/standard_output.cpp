@@ -1,4 +1,4 @@
-#include "driver/standard_output.hpp"
+#include "common/standard_output.hpp"
 
 #include <unistd.h>
 
