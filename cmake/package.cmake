@@ -1,4 +1,4 @@
-# The installed package of the library: the archives, the public header, the CMake package
+# The installed package of the library: the archives, the public headers, the CMake package
 # (lvlimConfig.cmake exporting lvlim::lvlim) and a pkg-config file. The library is static; the
 # engine's archives it needs are installed and exported beside it, as link-only dependencies.
 include(CMakePackageConfigHelpers)
@@ -7,7 +7,9 @@ set(LVLIM_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/lvlim)
 
 install(TARGETS lvlim_api mainguts lvlim_common EXPORT lvlimTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES include/lvlim/lvlim.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lvlim)
+# Every public header: lvlim.hpp and the one of each subject it includes.
+install(DIRECTORY include/lvlim DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+        FILES_MATCHING PATTERN "*.hpp")
 install(EXPORT lvlimTargets NAMESPACE lvlim:: DESTINATION ${LVLIM_CMAKE_DIR})
 
 configure_package_config_file(cmake/lvlimConfig.cmake.in

@@ -1,5 +1,5 @@
 // The input record of a run: its eleven items in order, the seven run values and then the
-// four members of a control block.
+// four control parameters, with the values they hold before the read.
 #pragma once
 
 #include <array>
@@ -9,8 +9,8 @@
 
 namespace lvlim {
 
-// The run values, in the order of the input record, with their values before the read.
-struct RunValues {
+struct InputRecord {
+    // The run values: 0 until the record gives them.
     int WhichLimit = 0;
     double alpha = 0.0;
     double lambda = 0.0;
@@ -18,22 +18,22 @@ struct RunValues {
     double nu = 0.0;
     double mu = 0.0;
     double gammasquared = 0.0;
-};
+    // The control parameters: their defaults until the record gives them.
+    int MaximumIterations = default_maximum_iterations;
+    double BesselArgTop = default_bessel_arg_top;
+    double Tolerance = default_tolerance;
+    double ResultTol = default_result_tol;
 
-// The eleven items the reader fills: the run values, then the members of `control` (the
-// driver passes the block itself, so that the record's values land in it).
-[[nodiscard]] inline std::array<InputItem, 11> record_items(RunValues& v, ControlParms& control) {
-    return {&v.WhichLimit,
-            &v.alpha,
-            &v.lambda,
-            &v.sigma,
-            &v.nu,
-            &v.mu,
-            &v.gammasquared,
-            &control.MaximumIterations,
-            &control.BesselArgTop,
-            &control.Tolerance,
-            &control.ResultTol};
-}
+    // The eleven items the reader fills, in the order of the record.
+    [[nodiscard]] std::array<InputItem, 11> items() {
+        return {&WhichLimit,   &alpha,        &lambda,    &sigma,    &nu, &mu, &gammasquared,
+                &MaximumIterations, &BesselArgTop, &Tolerance, &ResultTol};
+    }
+
+    // The control block the record sets.
+    [[nodiscard]] ControlParms control() const {
+        return {MaximumIterations, BesselArgTop, Tolerance, ResultTol};
+    }
+};
 
 } // namespace lvlim

@@ -18,9 +18,9 @@
 
 #include "Guts/mainguts.hpp"
 #include "Guts/messages.hpp"
+#include "common/list_output.hpp"
 #include "driver/free_form_input.hpp"
 #include "driver/input_record.hpp"
-#include "common/list_output.hpp"
 
 namespace lvlim {
 
@@ -55,7 +55,7 @@ void write_line(std::ostream& out, std::string_view key, std::string_view value)
 }
 
 // Lines 2 to 7 of both result records.
-void write_inputs(std::ostream& out, const RunValues& v) {
+void write_inputs(std::ostream& out, const InputRecord& v) {
     write_line(out, "alpha = ", v.alpha);
     write_line(out, "lambda = ", v.lambda);
     write_line(out, "sigma= ", v.sigma);
@@ -73,7 +73,7 @@ void write_time_and_control(std::ostream& out, double Time) {
     write_line(out, "ResultTol=", controlparms.ResultTol);
 }
 
-void run_one_sided(std::ostream& out, const RunValues& v) {
+void run_one_sided(std::ostream& out, const InputRecord& v) {
     double StandardConfidenceLimit = 0.0;
     double ConfidenceLimit = 0.0;
     double Time = 0.0;
@@ -90,7 +90,7 @@ void run_one_sided(std::ostream& out, const RunValues& v) {
     write_time_and_control(out, Time);
 }
 
-void run_two_sided(std::ostream& out, const RunValues& v) {
+void run_two_sided(std::ostream& out, const InputRecord& v) {
     double LowerConfidenceLimit = 0.0;
     double StandardLowerLimit = 0.0;
     double UpperConfidenceLimit = 0.0;
@@ -129,10 +129,9 @@ class MessagesTo {
 
 int run(std::istream& in, std::ostream& out, std::ostream& err) {
     const MessagesTo messages(out);
-    set_control_defaults();
-    RunValues v;
-
-    const ReadStatus read_status = read_free_form(in, record_items(v, controlparms));
+    InputRecord v;
+    const ReadStatus read_status = read_free_form(in, v.items());
+    controlparms = v.control();
     if (read_status != ReadStatus::ok) {
         ListRecord(out)
             .text("Error reading inputs, error number ")

@@ -28,11 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The cost bound: look at the record as the program will read it.
     {
-        lvlim::RunValues values;
-        lvlim::ControlParms control;
+        lvlim::InputRecord record;
         std::istringstream probe(input);
-        const auto status = lvlim::read_free_form(probe, lvlim::record_items(values, control));
-        if (status == lvlim::ReadStatus::ok && control.MaximumIterations > max_fuzz_iterations) {
+        const auto status = lvlim::read_free_form(probe, record.items());
+        if (status == lvlim::ReadStatus::ok && record.MaximumIterations > max_fuzz_iterations) {
             return -1; // not worth the time: reject from the corpus
         }
     }

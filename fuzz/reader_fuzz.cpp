@@ -11,6 +11,7 @@
 //   - reading the same bytes again, also through a buffer that hands out one character at a
 //     time, gives the same status and values.
 #include "driver/free_form_input.hpp"
+#include "driver/input_record.hpp"
 
 #include <array>
 #include <cmath>
@@ -25,24 +26,7 @@ namespace {
 using lvlim::InputItem;
 using lvlim::ReadStatus;
 
-struct Record {
-    int WhichLimit = 0;
-    double alpha = 0.0;
-    double lambda = 0.0;
-    double sigma = 0.0;
-    double nu = 0.0;
-    double mu = 0.0;
-    double gammasquared = 0.0;
-    int MaximumIterations = 200;
-    double BesselArgTop = 800.0;
-    double Tolerance = static_cast<double>(1.0e-8F);
-    double ResultTol = -1.0;
-
-    std::array<InputItem, 11> items() {
-        return {&WhichLimit, &alpha,        &lambda,           &sigma,        &nu,        &mu,
-                &gammasquared, &MaximumIterations, &BesselArgTop, &Tolerance, &ResultTol};
-    }
-};
+using Record = lvlim::InputRecord;
 
 // A second starting set, different from the defaults in every item.
 constexpr Record other_start{.WhichLimit = -7, .alpha = 0.125, .lambda = -3.5, .sigma = 9.0,

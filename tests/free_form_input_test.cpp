@@ -5,6 +5,7 @@
 // expected doubles are written as C++ literals, which the compiler converts correctly
 // rounded; the reader has to agree with them bit for bit.
 #include "driver/free_form_input.hpp"
+#include "driver/input_record.hpp"
 
 #include <gtest/gtest.h>
 
@@ -34,24 +35,7 @@ static void PrintTo(ReadStatus status, std::ostream* os) { *os << static_cast<in
 namespace {
 
 // The eleven items of the input record with their values before the read.
-struct Record {
-    int WhichLimit = 0;
-    double alpha = 0.0;
-    double lambda = 0.0;
-    double sigma = 0.0;
-    double nu = 0.0;
-    double mu = 0.0;
-    double gammasquared = 0.0;
-    int MaximumIterations = 200;
-    double BesselArgTop = 800.0;
-    double Tolerance = static_cast<double>(1.0e-8F);
-    double ResultTol = -1.0;
-
-    std::array<InputItem, 11> items() {
-        return {&WhichLimit, &alpha,        &lambda,           &sigma,        &nu,        &mu,
-                &gammasquared, &MaximumIterations, &BesselArgTop, &Tolerance, &ResultTol};
-    }
-};
+using Record = lvlim::InputRecord;
 
 // Doubles are compared bit for bit, so that -0.0 and 0.0 differ.
 void expect_same(double actual, double expected, const char* name) {

@@ -1,11 +1,10 @@
-// The public API on top of the engine: range checks, one run of the engine with its messages
-// captured, the status of the searches, and the summary of a lognormal sample.
-#include "lvlim/lvlim.hpp"
+// The limits of one setting: the range checks, one run of the engine with its messages captured,
+// and the status of the searches.
+#include "lvlim/limits.hpp"
 
 #include <algorithm>
-#include <charconv>
-#include <limits>
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
@@ -13,34 +12,14 @@
 #include "Guts/control.hpp"
 #include "Guts/mainguts.hpp"
 #include "Guts/messages.hpp"
+#include "src/range_checks.hpp"
 
 namespace lvlim {
 
 namespace {
 
-// The shortest decimal that reads back as `value`, without an exponent from 1e-5 up to 1e15
-// (100000 and 0.0005, not 1e+05 and 5e-04).
-std::string shortest(double value) {
-    char buffer[64];
-    const double size = std::abs(value);
-    const bool plain = size == 0.0 || (size >= 1e-5 && size < 1e15);
-    const auto result =
-        plain ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
-              : std::to_chars(buffer, buffer + sizeof buffer, value);
-    return {buffer, result.ptr};
-}
-
-[[noreturn]] void refuse(std::string_view name, double value, std::string_view range) {
-    throw std::invalid_argument(std::string(name) + " = " + shortest(value) + " is outside " +
-                                std::string(range));
-}
-
-void check_range(std::string_view name, double value, double low, double high) {
-    if (!(value >= low && value <= high)) {
-        refuse(name, value,
-               "the supported range [" + shortest(low) + ", " + shortest(high) + "]");
-    }
-}
+using detail::check_range;
+using detail::refuse;
 
 void check_setting(const Setting& s, double confidence, const Controls& c) {
     if (!(confidence > 0.0 && confidence < 1.0)) {
@@ -172,11 +151,6 @@ private:
 
 } // namespace
 
-Setting lognormal_setting(double log_mean, double log_sd, std::size_t n) {
-    const double count = static_cast<double>(n);
-    return Setting{log_mean, log_sd, count - 1.0, count, 0.5};
-}
-
 Limits limits(const Setting& setting, Kind kind, double confidence, const Controls& controls) {
     check_setting(setting, confidence, controls);
     Limits out;
@@ -242,172 +216,6 @@ Limits limits(const Setting& setting, Kind kind, double confidence, const Contro
         return limits(setting, kind, confidence, precise);
     }
     return out;
-}
-
-// ---- The summary of a lognormal sample -------------------------------------------------------
-
-void Summariser::add(double measurement) {
-    if (!(std::isfinite(measurement) && measurement > 0.0)) {
-        throw std::invalid_argument("measurement " + shortest(measurement) +
-                                    " is not positive and finite: the lognormal model needs "
-                                    "positive values, whose logarithms exist");
-    }
-    // Welford's updates of the mean and the sum of squared deviations of the logs, taken about
-    // the first log: with logs far from 0 and a small spread (690.8 +- 3e-7), updates of the
-    // mean itself would carry rounding errors of eps * 690 into every deviation.
-    n_ += 1;
-    const double count = static_cast<double>(n_);
-    if (n_ == 1) {
-        log_shift_ = std::log(measurement);
-    }
-    const double y = std::log(measurement) - log_shift_;
-    const double delta = y - log_mean_;
-    log_mean_ += delta / count;
-    log_m2_ += delta * (y - log_mean_);
-    mean_ += (measurement - mean_) / count;
-}
-
-Summary Summariser::summary() const {
-    if (n_ < 2) {
-        throw std::invalid_argument("a summary needs at least 2 measurements (there are " +
-                                    std::to_string(n_) + ")");
-    }
-    Summary out = summary_from_logs(n_, log_shift_ + log_mean_,
-                                    std::sqrt(log_m2_ / static_cast<double>(n_ - 1)));
-    out.sample_mean = mean_;
-    return out;
-}
-
-Summary summarise(std::span<const double> measurements) {
-    Summariser summariser;
-    for (const double x : measurements) {
-        summariser.add(x);
-    }
-    return summariser.summary();
-}
-
-double psi(std::size_t n, double t) {
-    if (n < 2 || !(t >= 0.0) || std::isinf(t)) {
-        throw std::invalid_argument("psi_n(t) needs n >= 2 and a finite t >= 0 (n = " +
-                                    std::to_string(n) + ", t = " + shortest(t) + ")");
-    }
-    if (t == 0.0) {
-        return 1.0;
-    }
-    // The terms in logarithms: term_0 = 1, term_1 = (n-1) t / n, and
-    // term_(j+1) / term_j = (n-1)^2 t / (n (n + 2j - 1) (j + 1)),
-    // summed relative to the largest term so far. The ratio falls below 1 once j is past about
-    // sqrt(t); every term up to there exceeds its predecessor, so a peak beyond max_terms means
-    // a sum far beyond the doubles.
-    constexpr double max_terms = 1.0e6;
-    const double m = static_cast<double>(n);
-    const double log_ratio_base = 2.0 * std::log(m - 1.0) + std::log(t) - std::log(m);
-    double term = std::log(m - 1.0) + std::log(t) - std::log(m);
-    double peak = std::max(0.0, term);
-    double sum = std::exp(0.0 - peak) + std::exp(term - peak);
-    for (double j = 1.0;; j += 1.0) {
-        if (j > max_terms) {
-            return std::numeric_limits<double>::infinity();
-        }
-        const double next = term + log_ratio_base - std::log(m + 2.0 * j - 1.0) - std::log(j + 1.0);
-        const bool falling = next < term;
-        term = next;
-        if (term > peak) {
-            sum = sum * std::exp(peak - term) + 1.0;
-            peak = term;
-        } else {
-            sum += std::exp(term - peak);
-        }
-        if (falling && term < peak - 40.0) {
-            break;
-        }
-    }
-    return std::exp(peak) * sum;
-}
-
-Summary summary_from_logs(std::size_t n, double log_mean, double log_sd) {
-    if (n < 2) {
-        throw std::invalid_argument("n = " + std::to_string(n) +
-                                    " is too small: a summary needs at least 2 measurements");
-    }
-    if (!std::isfinite(log_mean)) {
-        refuse("log_mean", log_mean, "the finite numbers");
-    }
-    if (!(std::isfinite(log_sd) && log_sd >= 0.0)) {
-        refuse("log_sd", log_sd, "the finite numbers at or above 0");
-    }
-    Summary out;
-    out.n = n;
-    out.log_mean = log_mean;
-    out.log_sd = log_sd;
-    const double t = log_sd * log_sd / 2.0;
-    out.mvue = std::exp(log_mean) * psi(n, t);
-    out.plug_in = std::exp(log_mean + t);
-    return out;
-}
-
-namespace {
-void check_measurements(std::size_t n) {
-    if (n < min_measurements || n > max_measurements) {
-        throw std::invalid_argument("n = " + std::to_string(n) +
-                                    " is outside the supported range [" +
-                                    std::to_string(min_measurements) + ", " +
-                                    std::to_string(max_measurements) + "] of measurements");
-    }
-}
-} // namespace
-
-LognormalMean lognormal_mean(const Summary& summary, Kind kind, double confidence,
-                             const Controls& controls) {
-    check_measurements(summary.n);
-    check_range("log_sd", summary.log_sd, min_sigma, max_sigma);
-    LognormalMean out;
-    out.summary = summary;
-    const Setting setting = lognormal_setting(summary.log_mean, summary.log_sd, summary.n);
-    out.nu = setting.nu;
-    out.gammasquared = setting.gammasquared;
-    // A limit of the mean is never left unconfirmed when a tighter search can pin it down.
-    Controls refined = controls;
-    refined.refine = true;
-    out.limits = limits(setting, kind, confidence, refined);
-    out.mean_lower = std::exp(out.limits.lower);
-    out.mean_upper = std::exp(out.limits.upper);
-    return out;
-}
-
-LognormalMean lognormal_mean(std::span<const double> measurements, Kind kind, double confidence,
-                             const Controls& controls) {
-    check_measurements(measurements.size());
-    return lognormal_mean(summarise(measurements), kind, confidence, controls);
-}
-
-const char* to_string(Kind kind) {
-    switch (kind) {
-    case Kind::upper:
-        return "upper";
-    case Kind::lower:
-        return "lower";
-    case Kind::two_sided:
-        return "two-sided";
-    }
-    return "two-sided";
-}
-
-const char* to_string(Status status) {
-    return status == Status::ok ? "ok" : "search failed";
-}
-
-Kind kind_from_string(const std::string& name) {
-    if (name == "upper") {
-        return Kind::upper;
-    }
-    if (name == "lower") {
-        return Kind::lower;
-    }
-    if (name == "two-sided") {
-        return Kind::two_sided;
-    }
-    throw std::invalid_argument("kind '" + name + "' is not one of upper, lower, two-sided");
 }
 
 } // namespace lvlim
