@@ -2,39 +2,27 @@
 // of kinds and statuses.
 #include "lvlim/common.hpp"
 
-#include <charconv>
-#include <cmath>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "common/number_text.hpp"
 #include "src/range_checks.hpp"
 
 namespace lvlim {
 
 namespace detail {
 
-// The shortest decimal that reads back as `value`, without an exponent from 1e-5 up to 1e15
-// (100000 and 0.0005, not 1e+05 and 5e-04).
-std::string shortest(double value) {
-    char buffer[64];
-    const double size = std::abs(value);
-    const bool plain = size == 0.0 || (size >= 1e-5 && size < 1e15);
-    const auto result =
-        plain ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
-              : std::to_chars(buffer, buffer + sizeof buffer, value);
-    return {buffer, result.ptr};
-}
-
 [[noreturn]] void refuse(std::string_view name, double value, std::string_view range) {
-    throw std::invalid_argument(std::string(name) + " = " + shortest(value) + " is outside " +
+    throw std::invalid_argument(std::string(name) + " = " + number_text::shortest_plain(value) + " is outside " +
                                 std::string(range));
 }
 
 void check_range(std::string_view name, double value, double low, double high) {
     if (!(value >= low && value <= high)) {
         refuse(name, value,
-               "the supported range [" + shortest(low) + ", " + shortest(high) + "]");
+               "the supported range [" + number_text::shortest_plain(low) + ", " +
+                   number_text::shortest_plain(high) + "]");
     }
 }
 

@@ -7,13 +7,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/number_text.hpp"
 #include "src/range_checks.hpp"
 
 namespace lvlim {
 
 using detail::check_range;
 using detail::refuse;
-using detail::shortest;
+using number_text::shortest_plain;
 
 Setting lognormal_setting(double log_mean, double log_sd, std::size_t n) {
     const double count = static_cast<double>(n);
@@ -22,7 +23,7 @@ Setting lognormal_setting(double log_mean, double log_sd, std::size_t n) {
 
 void Summariser::add(double measurement) {
     if (!(std::isfinite(measurement) && measurement > 0.0)) {
-        throw std::invalid_argument("measurement " + shortest(measurement) +
+        throw std::invalid_argument("measurement " + shortest_plain(measurement) +
                                     " is not positive and finite: the lognormal model needs "
                                     "positive values, whose logarithms exist");
     }
@@ -63,7 +64,7 @@ Summary summarise(std::span<const double> measurements) {
 double psi(std::size_t n, double t) {
     if (n < 2 || !(t >= 0.0) || std::isinf(t)) {
         throw std::invalid_argument("psi_n(t) needs n >= 2 and a finite t >= 0 (n = " +
-                                    std::to_string(n) + ", t = " + shortest(t) + ")");
+                                    std::to_string(n) + ", t = " + shortest_plain(t) + ")");
     }
     if (t == 0.0) {
         return 1.0;

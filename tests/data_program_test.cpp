@@ -19,6 +19,7 @@
 #include "measurements/data_reader.hpp"
 #include "apps/lvlim-data/report.hpp"
 #include "common/list_output.hpp"
+#include "common/number_text.hpp"
 #include "lvlim/lvlim.hpp"
 #include "tests/process.hpp"
 
@@ -39,6 +40,7 @@ constexpr double eps = std::numeric_limits<double>::epsilon();
 
 // ---- Helpers ------------------------------------------------------------------------------
 
+using number_text::shortest;
 using test::lines_of;
 using test::Outcome;
 using test::Scratch;

@@ -10,9 +10,12 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "common/number_text.hpp"
 #include "measurements/data_reader.hpp"
 
 namespace lvlim::web {
+
+using number_text::shortest_with_NaN;
 
 namespace {
 
@@ -46,8 +49,9 @@ std::optional<std::string> log_sd_refused(double log_sd) {
     if (log_sd >= min_sigma && log_sd <= max_sigma) {
         return std::nullopt;
     }
-    return "the standard deviation of the logarithms is " + shortest(log_sd) +
-           "; the supported range is " + shortest(min_sigma) + " to " + shortest(max_sigma);
+    return "the standard deviation of the logarithms is " + shortest_with_NaN(log_sd) +
+           "; the supported range is " + shortest_with_NaN(min_sigma) + " to " +
+           shortest_with_NaN(max_sigma);
 }
 
 // The field a message of the API belongs to: its messages begin with the name of the value.
@@ -126,15 +130,6 @@ void offer_columns(Outcome& out, std::string_view text, std::string& column) {
 
 } // namespace
 
-std::string shortest(double value) {
-    if (std::isnan(value)) {
-        return "NaN";
-    }
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return {buffer, result.ptr};
-}
-
 Confidences read_confidences(std::string_view text) {
     Confidences out;
     while (!text.empty()) {
@@ -156,7 +151,8 @@ Confidences read_confidences(std::string_view text) {
             return out;
         }
         if (!(*level > 0.0 && *level < 1.0)) {
-            out.error = "the confidence must lie strictly between 0 and 1, not " + shortest(*level);
+            out.error = "the confidence must lie strictly between 0 and 1, not " +
+                        shortest_with_NaN(*level);
             return out;
         }
         out.values.push_back(*level);
@@ -211,7 +207,7 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
     if (!count) {
         out.errors.push_back({"n", "n " + quoted(n) + " is not a number"});
     } else if (!(*count >= 0.0 && *count == std::floor(*count) && *count <= 1e15)) {
-        out.errors.push_back({"n", "n = " + shortest(*count) +
+        out.errors.push_back({"n", "n = " + shortest_with_NaN(*count) +
                                        " is not a whole number of measurements"});
     } else if (*count < static_cast<double>(min_measurements) ||
                *count > static_cast<double>(max_measurements)) {

@@ -61,7 +61,4 @@ struct Confidences {
 // gammasquared = n, lambda 0.5, mu 0) at log standard deviation `sigma`.
 [[nodiscard]] Limits table_cell(double n, double sigma, Kind kind, double confidence);
 
-// The shortest text that reads back as `value` ("0.95"); "NaN" for a value that is not a number.
-[[nodiscard]] std::string shortest(double value);
-
 } // namespace lvlim::web

@@ -21,6 +21,7 @@
 
 #include "measurements/data_reader.hpp"
 #include "apps/lvlim-data/report.hpp"
+#include "common/number_text.hpp"
 #include "common/standard_output.hpp"
 #include "lvlim/lvlim.hpp"
 
@@ -176,7 +177,7 @@ int run(int argc, char** argv) {
     for (const double level : *levels) {
         if (!(level > 0.0 && level < 1.0)) {
             return fail("the confidence must lie strictly between 0 and 1, not " +
-                        lvlim::data::shortest(level));
+                        lvlim::number_text::shortest(level));
         }
     }
     const lvlim::data::Format format = format_name == "csv"    ? lvlim::data::Format::csv
@@ -215,9 +216,9 @@ int run(int argc, char** argv) {
         const double log_sd = data.summary.log_sd;
         if (!(log_sd >= lvlim::min_sigma && log_sd <= lvlim::max_sigma)) {
             return fail(source + ": the standard deviation of the logarithms is " +
-                        lvlim::data::shortest(log_sd) + "; the supported range is " +
-                        lvlim::data::shortest(lvlim::min_sigma) + " to " +
-                        lvlim::data::shortest(lvlim::max_sigma));
+                        lvlim::number_text::shortest(log_sd) + "; the supported range is " +
+                        lvlim::number_text::shortest(lvlim::min_sigma) + " to " +
+                        lvlim::number_text::shortest(lvlim::max_sigma));
         }
         for (const double level : *levels) {
             results.rows.push_back(lvlim::lognormal_mean(data.summary, kind, level));
@@ -234,7 +235,7 @@ int run(int argc, char** argv) {
         if (format == lvlim::data::Format::text) {
             for (const std::string& message : row.limits.messages) {
                 std::cerr << program_name << ": confidence "
-                          << lvlim::data::shortest(row.limits.confidence) << ": " << message
+                          << lvlim::number_text::shortest(row.limits.confidence) << ": " << message
                           << '\n';
             }
         }

@@ -7,7 +7,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/number_text.hpp"
+
 namespace lvlim::data {
+
+using number_text::shortest;
 
 namespace {
 
@@ -47,12 +51,6 @@ std::string count_text(double value) {
 }
 
 } // namespace
-
-std::string shortest(double value) {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return {buffer.data(), result.ptr};
-}
 
 std::string six_digits(double value) {
     std::array<char, 32> buffer{};

@@ -11,10 +11,6 @@ namespace lvlim::data {
 
 enum class Format { text, csv, json };
 
-// The shortest decimal text that reads back as `value` ("0.95", "19.080809275897902"); "inf",
-// "-inf" and "nan" for the values that are not finite.
-[[nodiscard]] std::string shortest(double value);
-
 // `value` to 6 significant digits, as printf's %g writes it ("19.0808", "1.23457e+20").
 [[nodiscard]] std::string six_digits(double value);
 
