@@ -16,11 +16,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "measurements/data_reader.hpp"
 #include "apps/lvlim-data/report.hpp"
 #include "common/list_output.hpp"
 #include "common/number_text.hpp"
 #include "lvlim/lvlim.hpp"
+#include "measurements/confidence_list.hpp"
+#include "measurements/data_reader.hpp"
 #include "tests/process.hpp"
 
 #ifndef LVLIM_DATA_EXE
@@ -125,6 +126,34 @@ Reference reference_statistics(const std::vector<double>& values) {
 }
 
 // ---- The pieces of a line -----------------------------------------------------------------
+
+// The two ways of writing a list of levels: lvlim-data's --confidence (commas only, every item
+// a number) and the page's field (runs of blanks and commas); both stop at the first item that
+// is no finite number and leave the range to the caller.
+TEST(ConfidenceList, SeparatorsAndTheFirstBadItem) {
+    using V = std::vector<double>;
+    const auto read = [](std::string_view text, ListSeparators separators) {
+        const ConfidenceList list = read_confidence_list(text, separators);
+        return std::make_pair(list.values, list.bad_item.value_or("(none)"));
+    };
+    const auto commas = ListSeparators::commas;
+    const auto blanks = ListSeparators::blanks_and_commas;
+    EXPECT_EQ(read("0.9,0.95,1.5", commas),
+              std::make_pair(V{0.9, 0.95, 1.5}, std::string("(none)")));
+    EXPECT_EQ(read("0.9,,0.95", commas), std::make_pair(V{0.9}, std::string("")));
+    EXPECT_EQ(read("", commas), std::make_pair(V{}, std::string("")));
+    EXPECT_EQ(read("0.9 0.95", commas), std::make_pair(V{}, std::string("0.9 0.95")));
+    EXPECT_EQ(read(" 0.9,, 0.95\t0.99 ", blanks),
+              std::make_pair(V{0.9, 0.95, 0.99}, std::string("(none)")));
+    EXPECT_EQ(read("0.9 x 0.95", blanks), std::make_pair(V{0.9}, std::string("x")));
+    EXPECT_EQ(read(" ,\t", blanks), std::make_pair(V{}, std::string("(none)")));
+    for (const char* bad : {"inf", "nan", "1e400", "0.9x", "+0.9"}) {
+        EXPECT_EQ(read(bad, blanks), std::make_pair(V{}, std::string(bad)));
+    }
+    EXPECT_EQ(confidence_refused(0.95), std::nullopt);
+    EXPECT_EQ(confidence_refused(1.0), "the confidence must lie strictly between 0 and 1, not 1");
+    EXPECT_EQ(confidence_refused(-0.0), "the confidence must lie strictly between 0 and 1, not -0");
+}
 
 TEST(DataReader, ParseValue) {
     struct Case {

@@ -9,8 +9,10 @@
 #include <exception>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include "common/number_text.hpp"
+#include "measurements/confidence_list.hpp"
 #include "measurements/data_reader.hpp"
 
 namespace lvlim::web {
@@ -18,10 +20,6 @@ namespace lvlim::web {
 using number_text::shortest_with_NaN;
 
 namespace {
-
-[[nodiscard]] constexpr bool is_separator(char c) {
-    return c == ' ' || c == '\t' || c == ',';
-}
 
 // A whole item as a double (std::from_chars, the same in every locale), or nullopt.
 std::optional<double> number(std::string_view item) {
@@ -131,34 +129,20 @@ void offer_columns(Outcome& out, std::string_view text, std::string& column) {
 } // namespace
 
 Confidences read_confidences(std::string_view text) {
+    // The items in order: the first that is refused, for its range or as no number, is named.
+    const data::ConfidenceList list =
+        data::read_confidence_list(text, data::ListSeparators::blanks_and_commas);
     Confidences out;
-    while (!text.empty()) {
-        std::size_t at = 0;
-        while (at < text.size() && is_separator(text[at])) {
-            ++at;
-        }
-        std::size_t end = at;
-        while (end < text.size() && !is_separator(text[end])) {
-            ++end;
-        }
-        if (end == at) {
-            break;
-        }
-        const std::string_view item = text.substr(at, end - at);
-        const std::optional<double> level = number(item);
-        if (!level) {
-            out.error = "invalid confidence " + quoted(item);
+    for (const double level : list.values) {
+        if (auto refused = data::confidence_refused(level)) {
+            out.error = std::move(refused);
             return out;
         }
-        if (!(*level > 0.0 && *level < 1.0)) {
-            out.error = "the confidence must lie strictly between 0 and 1, not " +
-                        shortest_with_NaN(*level);
-            return out;
-        }
-        out.values.push_back(*level);
-        text.remove_prefix(end);
+        out.values.push_back(level);
     }
-    if (out.values.empty() && !out.error) {
+    if (list.bad_item) {
+        out.error = data::invalid_confidence(*list.bad_item);
+    } else if (out.values.empty()) {
         out.error = "a confidence level is needed, e.g. 0.95";
     }
     return out;

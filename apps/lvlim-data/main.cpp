@@ -8,12 +8,10 @@
 // confidence, or standard output that cannot be written; 2 a usage error; 3 the results are
 // written but at least one search did not converge (marked in the output).
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +21,7 @@
 #include "apps/lvlim-data/report.hpp"
 #include "common/number_text.hpp"
 #include "common/standard_output.hpp"
+#include "measurements/confidence_list.hpp"
 #include "lvlim/lvlim.hpp"
 
 #ifndef LVLIM_VERSION
@@ -98,28 +97,6 @@ int fail(const std::string& message) {
     return exit_error;
 }
 
-// The confidence levels of "0.9,0.95,0.99"; nullopt names the first bad item in `bad`.
-std::optional<std::vector<double>> parse_levels(const std::string& text, std::string& bad) {
-    std::vector<double> levels;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t comma = std::min(text.find(',', from), text.size());
-        const std::string item = text.substr(from, comma - from);
-        double value = 0.0;
-        const auto [ptr, ec] = std::from_chars(item.data(), item.data() + item.size(), value);
-        if (item.empty() || ec != std::errc{} || ptr != item.data() + item.size() ||
-            !std::isfinite(value)) {
-            bad = item;
-            return std::nullopt;
-        }
-        levels.push_back(value);
-        if (comma == text.size()) {
-            return levels;
-        }
-        from = comma + 1;
-    }
-}
-
 int run(int argc, char** argv) {
     CLI::App app("lvlim-data", std::string(program_name));
     app.set_help_flag("--help");
@@ -167,17 +144,18 @@ int run(int argc, char** argv) {
                : option == two_sided ? lvlim::Kind::two_sided
                                      : kind;
     }
-    std::string bad;
-    const std::optional<std::vector<double>> levels = parse_levels(confidence_text, bad);
-    if (!levels) {
-        std::cerr << program_name << ": invalid confidence '" << bad << "'\n"
+    const lvlim::data::ConfidenceList confidences =
+        lvlim::data::read_confidence_list(confidence_text, lvlim::data::ListSeparators::commas);
+    if (confidences.bad_item) {
+        std::cerr << program_name << ": " << lvlim::data::invalid_confidence(*confidences.bad_item)
+                  << "\n"
                   << "Try '" << program_name << " --help' for more information.\n";
         return exit_usage;
     }
-    for (const double level : *levels) {
-        if (!(level > 0.0 && level < 1.0)) {
-            return fail("the confidence must lie strictly between 0 and 1, not " +
-                        lvlim::number_text::shortest(level));
+    const std::vector<double>& levels = confidences.values;
+    for (const double level : levels) {
+        if (const auto refused = lvlim::data::confidence_refused(level)) {
+            return fail(*refused);
         }
     }
     const lvlim::data::Format format = format_name == "csv"    ? lvlim::data::Format::csv
@@ -220,7 +198,7 @@ int run(int argc, char** argv) {
                         lvlim::number_text::shortest(lvlim::min_sigma) + " to " +
                         lvlim::number_text::shortest(lvlim::max_sigma));
         }
-        for (const double level : *levels) {
+        for (const double level : levels) {
             results.rows.push_back(lvlim::lognormal_mean(data.summary, kind, level));
         }
     } catch (const lvlim::data::DataError& error) {
