@@ -2,6 +2,7 @@
 // by a sweep upward from lo (kernel_inversion.hpp).
 #include <cstddef>
 
+#include "Guts/kernel_exponent.hpp"
 #include "Guts/kernel_inversion.hpp"
 #include "Guts/mainguts.hpp"
 
@@ -15,7 +16,8 @@ constexpr std::size_t invertnewfupper_stack_capacity = 200;
 double invertnewfupper(const double& lo, const double& hi, const double& target, const double& f,
                        const double& w, const double& m, const double& lg, const double& sc,
                        const double& L, int& failed) {
-    const auto y = [&](double t) { return newf(t, f, w, m, lg, sc, L); };
+    // The terms of the exponent that do not depend on t are formed once for the whole call.
+    const detail::Kernel y(f, w, m, lg, sc, L);
     return detail::invert_cumulative<invertnewfupper_stack_capacity,
                                      detail::Sweep::upward_from_lo>(y, lo, hi, target, failed);
 }

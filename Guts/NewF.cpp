@@ -7,8 +7,11 @@
 //   m (c/2)^((f-1)/2) / Gamma(f/2) (1 - t^2)^(f/2-1) exp(-c (1 + t)),  c = (f + 1)(-w),
 // whose integral over [-1, 1] with m = 1/sqrt(pi) is exp(-c) I_((f-1)/2)(c). The offset sc and
 // the divisor L (the kernel's value at its mode) only keep exp in range.
-#include <cmath>
-
+//
+// The quadratures evaluate the kernel through detail::Kernel (kernel_exponent.hpp), which forms
+// the terms that do not depend on t once per integral; this single-point form gives the same
+// values to the last bit.
+#include "Guts/kernel_exponent.hpp"
 #include "Guts/mainguts.hpp"
 
 namespace lvlim {
@@ -16,13 +19,7 @@ namespace lvlim {
 double newf(const double& t, const double& f, const double& w, const double& m, const double& lg,
             const double& sc, const double& L) {
     // The end points are exact zeros; ln(0) is never formed.
-    if (std::fabs(t) == 1.0) {
-        return 0.0;
-    }
-    const double exponent = (1.0 + t) * ((f + 1.0) * w) -
-                            ((f - 1.0) * 0.5) * std::log(2.0 / ((1.0 + f) * (-w))) - lg -
-                            (f + 1.0) * sc - std::log(L) + std::log(1.0 - t * t) * (0.5 * f - 1.0);
-    return m * std::exp(exponent);
+    return detail::Kernel(f, w, m, lg, sc, L)(t);
 }
 
 } // namespace lvlim

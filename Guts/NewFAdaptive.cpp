@@ -2,6 +2,7 @@
 #include <cstddef>
 
 #include "Guts/adaptive_simpson.hpp"
+#include "Guts/kernel_exponent.hpp"
 #include "Guts/mainguts.hpp"
 
 namespace lvlim {
@@ -15,7 +16,8 @@ constexpr std::size_t newf_stack_capacity = 200;
 void newfadaptive(const double& a, const double& b, const double& f, const double& w,
                   const double& m, const double& lg, const double& sc, const double& L,
                   double& result) {
-    const auto y = [&](double t) { return newf(t, f, w, m, lg, sc, L); };
+    // The terms of the exponent that do not depend on t are formed once for the whole call.
+    const detail::Kernel y(f, w, m, lg, sc, L);
     result = detail::adaptive_simpson<newf_stack_capacity>(y, a, b);
 }
 

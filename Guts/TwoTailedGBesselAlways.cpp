@@ -71,12 +71,12 @@ double twotailedgbesselalways(const double& theta, const double& a, const int& w
     double M = 1.0;
     double D = 0.0;
     if (f > 2.0) {
-        M = newf(tmax(f, w), f, w, m, lg, sc, one);
+        M = newf(tm, f, w, m, lg, sc, one);
         if (!detail::usable_peak(M)) {
             sc = detail::mode_scale_offset(f, w, tm, lg);
-            M = newf(tmax(f, w), f, w, m, lg, sc, one);
+            M = newf(tm, f, w, m, lg, sc, one);
         }
-        const double M0 = newf(tmax(f, w), f, w, m, lg, zero, one);
+        const double M0 = newf(tm, f, w, m, lg, zero, one);
         const double v = (f - 1.0) * 0.5;
         const bool closed_form =
             !((c / v <= small_ratio && f > large_f) || c > BesselArgTop || M0 == 0.0);

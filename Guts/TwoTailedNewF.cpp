@@ -6,8 +6,11 @@
 // and the product is formed as (t m) exp(E(t)). With m = 1/sqrt(pi), sc = 0 and L = 1 its
 // integral over [-1, 1] is -exp(-c) I_((f+1)/2)(c), c = (f + 1)(-w); sc and L scale it by
 // exp(-(f + 1) sc)/L, as they scale newf.
-#include <cmath>
-
+//
+// The quadratures evaluate it through detail::KernelMoment (kernel_exponent.hpp), which forms the
+// terms that do not depend on t once per integral; this single-point form gives the same values
+// to the last bit.
+#include "Guts/kernel_exponent.hpp"
 #include "Guts/mainguts.hpp"
 
 namespace lvlim {
@@ -15,13 +18,7 @@ namespace lvlim {
 double twotailednewf(const double& t, const double& f, const double& w, const double& m,
                      const double& lg, const double& sc, const double& L) {
     // The end points are exact zeros; ln(0) is never formed.
-    if (std::fabs(t) == 1.0) {
-        return 0.0;
-    }
-    const double exponent = (1.0 + t) * ((f + 1.0) * w) -
-                            ((f - 1.0) * 0.5) * std::log(2.0 / ((1.0 + f) * (-w))) - lg -
-                            (f + 1.0) * sc - std::log(L) + std::log(1.0 - t * t) * (0.5 * f - 1.0);
-    return (t * m) * std::exp(exponent);
+    return detail::KernelMoment(f, w, m, lg, sc, L)(t);
 }
 
 } // namespace lvlim

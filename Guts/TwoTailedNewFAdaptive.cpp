@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "Guts/adaptive_simpson.hpp"
+#include "Guts/kernel_exponent.hpp"
 #include "Guts/mainguts.hpp"
 
 namespace lvlim {
@@ -16,7 +17,8 @@ constexpr std::size_t twotailednewf_stack_capacity = 100;
 void twotailednewfadaptive(const double& a, const double& b, const double& f, const double& w,
                            const double& m, const double& lg, const double& sc, const double& L,
                            double& result) {
-    const auto y = [&](double t) { return twotailednewf(t, f, w, m, lg, sc, L); };
+    // The terms of the exponent that do not depend on t are formed once for the whole call.
+    const detail::KernelMoment y(f, w, m, lg, sc, L);
     result = detail::adaptive_simpson<twotailednewf_stack_capacity>(y, a, b);
 }
 

@@ -6,8 +6,8 @@
 // when its contribution is negligible (|QL + QR| <= Tolerance/1000) or the halves agree with the
 // whole (|QL + QR - Qw| <= Tolerance/100), and then adds the Richardson-corrected value
 // (16 (QL + QR) - Qw)/15. Otherwise the right half and then the left half are pushed, so that
-// intervals are accepted, and added, in left-to-right order. The tolerances are absolute and
-// are read from `controlparms` at every acceptance test.
+// intervals are accepted, and added, in left-to-right order. The tolerances are absolute; they
+// are read from `controlparms` once, when the call starts (nothing changes it during a call).
 //
 // Termination: with finite integrand values and a sensible Tolerance the depth stays far below
 // the capacity (each level halves the width). A Tolerance of zero or below, or one too small for
@@ -52,12 +52,25 @@ inline constexpr double quadrature_tolerance_floor = 1.0e-13;
 // magnitudes cannot be improved by splitting it.
 inline constexpr double simpson_rounding_floor = 64.0 * 2.220446049250313e-16;
 
+// The thresholds of the acceptance test for one call: the floored Tolerance tol, tol/1000 for a
+// negligible contribution and tol/100 for agreement, each divided out once per call rather than
+// at every test (the quotients are the same).
+struct SimpsonTolerance {
+    explicit SimpsonTolerance(double tolerance)
+        : tol(quadrature_tolerance(tolerance)), negligible(tol / 1000.0), agreement(tol / 100.0) {}
+
+    double tol;
+    double negligible;
+    double agreement;
+};
+
 // The acceptance test of a piece split into halves QL and QR with whole estimate Qw: a
 // negligible contribution, halves that agree with the whole to the tolerance, or halves that
 // agree with it to within rounding.
-[[nodiscard]] inline bool simpson_piece_accepted(double QL, double QR, double Qw, double tol) {
+[[nodiscard]] inline bool simpson_piece_accepted(double QL, double QR, double Qw,
+                                                 const SimpsonTolerance& tol) {
     const double change = std::fabs(QL + QR - Qw);
-    return std::fabs(QL + QR) <= tol / 1000.0 || change <= tol / 100.0 ||
+    return std::fabs(QL + QR) <= tol.negligible || change <= tol.agreement ||
            change <= simpson_rounding_floor * (std::fabs(QL) + std::fabs(QR) + std::fabs(Qw));
 }
 
@@ -65,9 +78,10 @@ inline constexpr double simpson_rounding_floor = 64.0 * 2.220446049250313e-16;
 // comparison that holds. For finite values this is the negation of simpson_piece_accepted; a
 // piece whose values are not numbers is not counted as inaccurate (no comparison holds), so the
 // inversions take it into their sum instead of splitting it without end.
-[[nodiscard]] inline bool simpson_piece_not_accurate(double QL, double QR, double Qw, double tol) {
+[[nodiscard]] inline bool simpson_piece_not_accurate(double QL, double QR, double Qw,
+                                                     const SimpsonTolerance& tol) {
     const double change = std::fabs(QL + QR - Qw);
-    return std::fabs(QL + QR) > tol / 1000.0 && change > tol / 100.0 &&
+    return std::fabs(QL + QR) > tol.negligible && change > tol.agreement &&
            change > simpson_rounding_floor * (std::fabs(QL) + std::fabs(QR) + std::fabs(Qw));
 }
 
@@ -82,6 +96,7 @@ template <std::size_t Capacity, class Integrand>
     std::size_t size = 0;
     int splits = 0;
     bool refining = true;
+    const SimpsonTolerance tol(controlparms.Tolerance);
 
     double result = 0.0;
     {
@@ -98,8 +113,7 @@ template <std::size_t Capacity, class Integrand>
         const double y2 = y((piece.hw * 3.0) * 0.5 + piece.x);
         const double QL = ((4.0 * y1 + piece.ya) + piece.ym) * piece.hw / 6.0;
         const double QR = ((4.0 * y2 + piece.ym) + piece.yb) * piece.hw / 6.0;
-        const bool accurate =
-            simpson_piece_accepted(QL, QR, piece.Qw, quadrature_tolerance(controlparms.Tolerance));
+        const bool accurate = simpson_piece_accepted(QL, QR, piece.Qw, tol);
         if (refining && !accurate && (size + 2 > Capacity || splits >= simpson_split_budget)) {
             refining = false; // stack full or budget spent: accept what is pending
         }

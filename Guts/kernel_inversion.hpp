@@ -17,9 +17,9 @@
 // piece then meets case c, so the result is not a number and failed stays as it was; a target
 // that is not a number meets case c at once.
 //
-// Tol is read from `controlparms` at every test and floored as the quadrature floors it
-// (adaptive_simpson.hpp), so a Tolerance of zero, below 1e-13 or not a number works as 1e-13;
-// the accuracy test of case a is the quadrature's acceptance test.
+// Tol is read from `controlparms` once, when the call starts, and floored as the quadrature
+// floors it (adaptive_simpson.hpp), so a Tolerance of zero, below 1e-13 or not a number works as
+// 1e-13; the accuracy test of case a is the quadrature's acceptance test.
 //
 // The sweep keeps one pending sibling per level of halving, and refining down to a half-width
 // of Tol/10 takes about 30 levels with the default Tolerance (about 47 at the floor of 1e-13),
@@ -44,6 +44,8 @@ template <std::size_t Capacity, Sweep sweep, class Integrand>
     std::array<SimpsonPiece, Capacity> stack;
     std::size_t size = 0;
     int splits = 0;
+    const SimpsonTolerance tol(controlparms.Tolerance);
+    const double narrowest = tol.tol / 10.0; // the half-width below which case b no longer splits
 
     double sum = 0.0;
     {
@@ -60,10 +62,9 @@ template <std::size_t Capacity, Sweep sweep, class Integrand>
         const double y2 = y(piece.x + 1.5 * piece.hw);
         const double QL = ((4.0 * y1 + piece.ya) + piece.ym) * piece.hw / 6.0;
         const double QR = ((4.0 * y2 + piece.ym) + piece.yb) * piece.hw / 6.0;
-        const double tol = quadrature_tolerance(controlparms.Tolerance);
 
         const bool inaccurate = simpson_piece_not_accurate(QL, QR, piece.Qw, tol);
-        const bool target_inside = target < sum + QL + QR && piece.hw > tol / 10.0;
+        const bool target_inside = target < sum + QL + QR && piece.hw > narrowest;
         if (inaccurate || target_inside) { // cases a and b
             if (size + 2 > Capacity || splits >= simpson_split_budget) {
                 failed = 1;

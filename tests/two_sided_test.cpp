@@ -1,7 +1,10 @@
 // The two-sided tail function and the two-sided limits, checked against the independent
 // reference of tests/reference.hpp.
 #include <cmath>
+#include <iostream>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +113,28 @@ TEST(TwoSidedTail, ClosedFormsForTwoDegreesOfFreedom) {
     const TwoSidedG failed = G(-10.0, 0.95, 2, 2.0, 1.0, 800.0, 0.0);
     EXPECT_EQ(failed.value, twotailedg_closed_form_failed);
     EXPECT_EQ(failed.failed, 1);
+    EXPECT_EQ(messages.text(), " Failed with v=2...\n v,s   2.  1.\n");
+}
+
+// A library that embeds the engine must not find its standard output written to: until a
+// caller points the message stream somewhere, the messages go nowhere.
+TEST(TwoSidedTail, MessagesGoNowhereUntilACallerAsks) {
+    std::ostringstream out;
+    std::ostringstream err;
+    std::streambuf* const cout_buffer = std::cout.rdbuf(out.rdbuf());
+    std::streambuf* const cerr_buffer = std::cerr.rdbuf(err.rdbuf());
+    // A new thread starts with the default stream, whatever this one was pointed at.
+    TwoSidedG failed{};
+    std::thread([&failed] { failed = G(-10.0, 0.95, 2, 2.0, 1.0, 800.0, 0.0); }).join();
+    std::cout.rdbuf(cout_buffer);
+    std::cerr.rdbuf(cerr_buffer);
+
+    EXPECT_EQ(failed.value, twotailedg_closed_form_failed);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "");
+    // The same call, asked for its messages, has them (see the test above).
+    const MessageCapture messages;
+    EXPECT_EQ(G(-10.0, 0.95, 2, 2.0, 1.0, 800.0, 0.0).failed, 1);
     EXPECT_EQ(messages.text(), " Failed with v=2...\n v,s   2.  1.\n");
 }
 
