@@ -177,6 +177,10 @@ Setting lognormal_setting(double log_mean, double log_sd, std::size_t n) {
     return Setting{log_mean, log_sd, count - 1.0, count, 0.5};
 }
 
+void check_inputs(const Setting& setting, double confidence, const Controls& controls) {
+    check_setting(setting, confidence, controls);
+}
+
 Limits limits(const Setting& setting, Kind kind, double confidence, const Controls& controls) {
     check_setting(setting, confidence, controls);
     Limits out;

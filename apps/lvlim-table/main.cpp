@@ -16,8 +16,15 @@
 #include <thread>
 #include <vector>
 
-#include "apps/lvlim-table/table.hpp"
+#include "apps/lvlim-table/options.hpp"
+#include "apps/lvlim-table/runner.hpp"
+#include "apps/lvlim-table/writer.hpp"
+#include "common/number_text.hpp"
 #include "driver/standard_output.hpp"
+
+#ifndef LVLIM_VERSION
+#error "LVLIM_VERSION must give the program's version"
+#endif
 
 namespace {
 
@@ -131,7 +138,7 @@ int main(int argc, char** argv) {
         return exit_usage;
     }
     if (options.help || options.version) {
-        out << (options.help ? table::usage_text() : "lvlim-table 0.1.0\n");
+        out << (options.help ? table::usage_text() : "lvlim-table " LVLIM_VERSION "\n");
         return flushed() ? 0 : exit_write_error;
     }
     if (const auto error = table::validate(options)) {
@@ -140,7 +147,8 @@ int main(int argc, char** argv) {
     }
     const std::uint64_t cells = table::cell_count(options);
     if (cells > options.max_cells) {
-        std::cerr << "lvlim-table: the table has " << table::shortest(static_cast<double>(cells))
+        std::cerr << "lvlim-table: the table has "
+                  << lvlim::text::shortest_round_trip(static_cast<double>(cells))
                   << " cells, more than --max-cells=" << options.max_cells
                   << " allows; narrow the ranges or raise --max-cells\n";
         return exit_usage;
@@ -171,9 +179,11 @@ int main(int argc, char** argv) {
                 // The searches' messages, each with the cell, exactly as the table gives it.
                 progress.clear();
                 for (const std::string& line : cell.messages) {
-                    std::cerr << "lvlim-table: alpha=" << table::shortest(cell.alpha)
-                              << " sigma=" << table::shortest(cell.sigma)
-                              << " nu=" << table::shortest(cell.nu) << ": " << line << '\n';
+                    std::cerr << "lvlim-table: alpha="
+                              << lvlim::text::shortest_round_trip(cell.alpha)
+                              << " sigma=" << lvlim::text::shortest_round_trip(cell.sigma)
+                              << " nu=" << lvlim::text::shortest_round_trip(cell.nu) << ": " << line
+                              << '\n';
                 }
             }
             if (rows_on_terminal) {
