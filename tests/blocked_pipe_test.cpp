@@ -139,10 +139,10 @@ TEST(BlockedPipe, TableStopsAfterAWholeRow) {
         for (const int number : {SIGINT, SIGTERM}) {
             SCOPED_TRACE(format + " signal " + std::to_string(number));
             const test::Outcome complete =
-                format == "csv" ? whole
-                                : test::run_process(LVLIM_TABLE_EXE,
-                                                    {"-s", "0.001:0.002:100", "-n", "2:3:100",
-                                                     "-j2", "-f", "text"});
+                format == "csv"
+                    ? whole
+                    : test::run_process(LVLIM_TABLE_EXE, {"-s", "0.001:0.002:100", "-n", "2:3:100",
+                                                          "-j2", "-f", "text"});
             std::vector<std::string> run_arguments = arguments;
             run_arguments.insert(run_arguments.end(), {"-f", format});
             const test::Scratch scratch;
@@ -175,7 +175,9 @@ TEST(BlockedPipe, OtherProgramsEndByTheSignal) {
     };
     const Case cases[] = {
         {"lvlim", LVLIM_EXE, {}, "3 0.95 0.5 1.2 20 3.1 21 /\n"},
-        {"lvlim-data", LVLIM_DATA_EXE, {"--format=csv", "-c", "0.9,0.95,0.99"},
+        {"lvlim-data",
+         LVLIM_DATA_EXE,
+         {"--format=csv", "-c", "0.9,0.95,0.99"},
          "2.5 4 7.25 3.5 12 1.5\n"},
     };
     for (const Case& c : cases) {
