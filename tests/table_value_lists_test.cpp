@@ -15,6 +15,7 @@ namespace {
 // The doubles strtod reads from the decimals: the reference for exact steps.
 std::vector<double> decimals(const std::vector<const char*>& texts) {
     std::vector<double> values;
+    values.reserve(texts.size());
     for (const char* text : texts) {
         values.push_back(std::strtod(text, nullptr));
     }

@@ -88,8 +88,9 @@ TEST(TableWriter, TextBlocksFollowTheirLevelWithMarksAndLegend) {
     EXPECT_EQ(level[6].rfind("limit for mu + lambda*sigma^2, alpha = 0.9,", 0), 0U);
     EXPECT_NE(level[8].find("*12"), std::string::npos) << level[8];
     EXPECT_EQ(level[10], level[4]);
-    for (const std::size_t row : {2, 3, 8, 9}) {
-        EXPECT_EQ(level[row].size(), level[1].size()) << "aligned: " << level[row];
+    for (const int row : {2, 3, 8, 9}) {
+        const std::string& line = level[static_cast<std::size_t>(row)];
+        EXPECT_EQ(line.size(), level[1].size()) << "aligned: " << line;
     }
 
     // The next level, cut short after a row with a mark: only its first block, then the legend.
