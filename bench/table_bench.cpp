@@ -5,14 +5,16 @@
 
 #include <benchmark/benchmark.h>
 
-#include "apps/lvlim-table/table.hpp"
+#include "apps/lvlim-table/options.hpp"
+#include "apps/lvlim-table/runner.hpp"
+#include "apps/lvlim-table/value_lists.hpp"
 
 namespace {
 
 namespace table = lvlim::table;
 
 // A 10 x 10 table, both axes spaced evenly in the logarithm, lambda 0.5, gammasquared nu + 1.
-table::Options table_options(table::Kind kind, const char* sigmas, const char* nus) {
+table::Options table_options(lvlim::Kind kind, const char* sigmas, const char* nus) {
     table::Options options;
     options.kind = kind;
     options.sigmas = *table::parse_values(sigmas);
@@ -20,7 +22,7 @@ table::Options table_options(table::Kind kind, const char* sigmas, const char* n
     return options;
 }
 
-void run_table(benchmark::State& state, table::Kind kind, const char* sigmas, const char* nus) {
+void run_table(benchmark::State& state, lvlim::Kind kind, const char* sigmas, const char* nus) {
     const table::Options options = table_options(kind, sigmas, nus);
     const auto threads = static_cast<unsigned>(state.range(0));
     const std::atomic<bool> stop{false};
@@ -39,16 +41,16 @@ void run_table(benchmark::State& state, table::Kind kind, const char* sigmas, co
 }
 
 void BM_table_upper(benchmark::State& state) {
-    run_table(state, table::Kind::upper, "0.1:10:10:log", "2:1000:10:log");
+    run_table(state, lvlim::Kind::upper, "0.1:10:10:log", "2:1000:10:log");
 }
 void BM_table_two_sided(benchmark::State& state) {
-    run_table(state, table::Kind::two_sided, "0.1:10:10:log", "2:1000:10:log");
+    run_table(state, lvlim::Kind::two_sided, "0.1:10:10:log", "2:1000:10:log");
 }
 void BM_table_upper_extended(benchmark::State& state) {
-    run_table(state, table::Kind::upper, "0.001:10:10:log", "2:100000:10:log");
+    run_table(state, lvlim::Kind::upper, "0.001:10:10:log", "2:100000:10:log");
 }
 void BM_table_two_sided_extended(benchmark::State& state) {
-    run_table(state, table::Kind::two_sided, "0.001:10:10:log", "2:100000:10:log");
+    run_table(state, lvlim::Kind::two_sided, "0.001:10:10:log", "2:100000:10:log");
 }
 
 BENCHMARK(BM_table_upper)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();

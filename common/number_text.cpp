@@ -35,4 +35,10 @@ std::string shortest_with_NaN(double value) {
     return std::isnan(value) ? "NaN" : shortest(value);
 }
 
+std::string shortest_round_trip(double value) {
+    const double magnitude = std::fabs(value);
+    const bool plain = magnitude >= 1e-5 && magnitude < 1e16;
+    return plain ? to_text(value, std::chars_format::fixed) : shortest(value);
+}
+
 } // namespace lvlim::number_text

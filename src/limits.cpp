@@ -151,6 +151,10 @@ private:
 
 } // namespace
 
+void check_inputs(const Setting& setting, double confidence, const Controls& controls) {
+    check_setting(setting, confidence, controls);
+}
+
 Limits limits(const Setting& setting, Kind kind, double confidence, const Controls& controls) {
     check_setting(setting, confidence, controls);
     Limits out;

@@ -235,7 +235,10 @@ TEST(Api, EveryCheckedInputOutOfRangeOrNotFiniteIsRefusedByName) {
         const std::string message =
             refusal([&] { (void)limits(setting, Kind::upper, alpha, controls); });
         EXPECT_TRUE(message.starts_with(c.message)) << message;
+        // The check alone refuses it with the same words.
+        EXPECT_EQ(refusal([&] { check_inputs(setting, alpha, controls); }), message);
     }
+    EXPECT_EQ(refusal([] { check_inputs(Setting{}, 0.95); }), "");
 
     // The lognormal sample: its values, its size and its spread.
     EXPECT_EQ(refusal([] { Summariser().add(-1.0); }).substr(0, 39),

@@ -74,9 +74,9 @@ TEST(TableProgram, CellsAreWhatLvlimPrints) {
         {"two-sided", 3, "--max-iterations=50 --result-tol=1e-9 --lambda=-0.5 --mu=1.5"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);
-        const Outcome table = run(LVLIM_TABLE_EXE, std::string("--kind=") + c.kind +
-                                                       " -a 0.9,0.99 -s 0.3,2.5 -n 3,40.5 -d " +
-                                                       c.extra);
+        const Outcome table =
+            run(LVLIM_TABLE_EXE, std::string("--kind=") + c.kind +
+                                     " -a 0.9,0.99 -s 0.3,2.5 -n 3,40.5 -d " + c.extra);
         // Some one-sided searches here run out of iterations: exit status 3.
         ASSERT_TRUE(table.status == 0 || table.status == 3) << table.err;
         const auto rows = csv_rows(table.out);
@@ -180,7 +180,8 @@ TEST(TableProgram, UsageAndErrors) {
     };
     const Case cases[] = {
         {"--bogus", "unrecognized argument '--bogus'"},
-        {"--kind=middle", "invalid value for --kind: 'middle' (expected upper, lower or two-sided)"},
+        {"--kind=middle",
+         "invalid value for --kind: 'middle' (expected upper, lower or two-sided)"},
         {"--sigma=1:2", "invalid value for --sigma: '1:2' (expected a list a,b,c or a range"},
         {"--nu=2:3:100001", "COUNT from 1 to 100000"},
         {"--nu=2,x", "invalid value for --nu: '2,x'"},
@@ -188,7 +189,8 @@ TEST(TableProgram, UsageAndErrors) {
                          "every core, to 1024)"},
         {"--alpha", "option --alpha needs a value"},
         {"--nu=2 --n=3", "give the nu axis once, with --nu or --n"},
-        {"--sigma=20", "values out of range: sigma = 20 is outside the supported range [0.001, 10]"},
+        {"--sigma=20",
+         "values out of range: sigma = 20 is outside the supported range [0.001, 10]"},
         {"--sigma=0.0009", "sigma = 0.0009 is outside the supported range [0.001, 10]"},
         {"--nu=1.5", "values out of range: nu = 1.5 is outside the supported range [2, 100000]"},
         {"--nu=100001", "nu = 100001 is outside the supported range [2, 100000]"},
@@ -213,9 +215,9 @@ TEST(TableProgram, UsageAndErrors) {
 TEST(TableProgram, WriteErrorsAreReported) {
     for (const char* arguments : {"--help", "--version", "-s 1 -n 2", "-s 1 -n 2 -f text"}) {
         SCOPED_TRACE(arguments);
-        const Outcome got = test::run_process("/bin/sh", {"-c", std::string("'") + LVLIM_TABLE_EXE +
-                                                                    "' " + arguments +
-                                                                    " > /dev/full"});
+        const Outcome got =
+            test::run_process("/bin/sh", {"-c", std::string("'") + LVLIM_TABLE_EXE + "' " +
+                                                    arguments + " > /dev/full"});
         EXPECT_EQ(got.status, 1);
         EXPECT_EQ(got.err, "lvlim-table: cannot write standard output: No space left on device\n");
     }
@@ -226,7 +228,8 @@ TEST(TableProgram, RangesAndTextLayout) {
     ASSERT_EQ(got.status, 0);
     const auto text = test::lines_of(got.out);
     ASSERT_EQ(text.size(), 5U);
-    EXPECT_EQ(text[0], "k, one-sided upper limit, alpha = 0.95, lambda = 0.5, gammasquared = nu + 1");
+    EXPECT_EQ(text[0],
+              "k, one-sided upper limit, alpha = 0.95, lambda = 0.5, gammasquared = nu + 1");
     EXPECT_EQ(text[1], "        sigma \\ nu                 2                10");
     EXPECT_EQ(text[2].substr(0, 18), "                 1");
     EXPECT_EQ(text[3].substr(0, 18), "                 2");
@@ -396,8 +399,8 @@ TEST(TableProgram, InterruptLeavesThePrefixOfTheTable) {
 TEST(TableProgram, InterruptedTextKeepsTheLegendOfItsMarks) {
     // Two iterations make every cell of a pair fail; the level is far from done when stopped.
     const test::Scratch scratch;
-    const Child child = start_table(scratch, {"-k", "two-sided", "--max-iterations=2", "-f",
-                                              "text", "-s", "0.1:10:100000", "-n", "2,3"});
+    const Child child = start_table(scratch, {"-k", "two-sided", "--max-iterations=2", "-f", "text",
+                                              "-s", "0.1:10:100000", "-n", "2,3"});
     for (int wait = 0; wait < 600 && test::read_file(child.out).find('*') == std::string::npos;
          ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

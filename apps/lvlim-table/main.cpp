@@ -16,8 +16,15 @@
 #include <thread>
 #include <vector>
 
-#include "apps/lvlim-table/table.hpp"
+#include "apps/lvlim-table/options.hpp"
+#include "apps/lvlim-table/runner.hpp"
+#include "apps/lvlim-table/writer.hpp"
+#include "common/number_text.hpp"
 #include "common/standard_output.hpp"
+
+#ifndef LVLIM_VERSION
+#error "LVLIM_VERSION must give the program's version"
+#endif
 
 namespace {
 
@@ -36,17 +43,34 @@ extern "C" void on_stop_signal(int signal) {
     stop_requested.store(true);
 }
 
+// The handler only raises the flag; with SA_RESTART a write blocked on a full pipe (standard
+// error's too) goes on once the reader catches up, and the run stops after the row.
 void catch_stop_signals() {
     struct sigaction action {};
     action.sa_handler = on_stop_signal;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// Standard output through a buffer that finishes a write interrupted by a signal (EINTR, or a
+// short write) instead of failing it, as stdio would, and keeps the error of a write that failed.
+lvlim::FileOutput output_buffer(STDOUT_FILENO);
+std::ostream out(&output_buffer);
+
 // Flushes standard output; on failure says so on standard error.
 bool flushed() {
-    return lvlim::flush_standard_output("lvlim-table: cannot write standard output", std::cerr);
+    out.flush();
+    if (output_buffer.error() == 0 && out.good()) {
+        return true;
+    }
+    std::cerr << "lvlim-table: cannot write standard output";
+    if (output_buffer.error() != 0) {
+        std::cerr << ": " << std::strerror(output_buffer.error());
+    }
+    std::cerr << '\n';
+    return false;
 }
 
 // "40 s", "12 min", "3.5 h", "9 days".
@@ -114,7 +138,7 @@ int main(int argc, char** argv) {
         return exit_usage;
     }
     if (options.help || options.version) {
-        std::cout << (options.help ? table::usage_text() : "lvlim-table 0.1.0\n");
+        out << (options.help ? table::usage_text() : "lvlim-table " LVLIM_VERSION "\n");
         return flushed() ? 0 : exit_write_error;
     }
     if (const auto error = table::validate(options)) {
@@ -123,7 +147,8 @@ int main(int argc, char** argv) {
     }
     const std::uint64_t cells = table::cell_count(options);
     if (cells > options.max_cells) {
-        std::cerr << "lvlim-table: the table has " << table::shortest(static_cast<double>(cells))
+        std::cerr << "lvlim-table: the table has "
+                  << lvlim::number_text::shortest_round_trip(static_cast<double>(cells))
                   << " cells, more than --max-cells=" << options.max_cells
                   << " allows; narrow the ranges or raise --max-cells\n";
         return exit_usage;
@@ -147,16 +172,18 @@ int main(int argc, char** argv) {
     bool write_failed = false;
     table::RunResult result;
     try {
-        table::Writer writer(std::cout, options);
+        table::Writer writer(out, options);
         auto last_flush = std::chrono::steady_clock::now();
         const auto on_cell = [&](const table::Cell& cell) {
             if (!cell.messages.empty()) {
                 // The searches' messages, each with the cell, exactly as the table gives it.
                 progress.clear();
                 for (const std::string& line : cell.messages) {
-                    std::cerr << "lvlim-table: alpha=" << table::shortest(cell.alpha)
-                              << " sigma=" << table::shortest(cell.sigma)
-                              << " nu=" << table::shortest(cell.nu) << ": " << line << '\n';
+                    std::cerr << "lvlim-table: alpha="
+                              << lvlim::number_text::shortest_round_trip(cell.alpha)
+                              << " sigma=" << lvlim::number_text::shortest_round_trip(cell.sigma)
+                              << " nu=" << lvlim::number_text::shortest_round_trip(cell.nu) << ": " << line
+                              << '\n';
                 }
             }
             if (rows_on_terminal) {
@@ -185,7 +212,7 @@ int main(int argc, char** argv) {
         // Only output can fail here: the values were checked before.
         progress.clear();
         std::cerr << "lvlim-table: " << e.what() << '\n';
-        std::cout.flush();
+        out.flush();
         return exit_write_error;
     }
     if (write_failed || !flushed()) {
