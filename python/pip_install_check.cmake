@@ -7,7 +7,7 @@ require_variables(SOURCE_DIR WORK PYTHON)
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/tree)
-foreach(dir python src include Guts driver)
+foreach(dir python common Guts src include)
     file(COPY ${SOURCE_DIR}/${dir} DESTINATION ${WORK}/tree PATTERN build EXCLUDE
          PATTERN *.egg-info EXCLUDE PATTERN __pycache__ EXCLUDE)
 endforeach()

@@ -185,6 +185,8 @@ Limits limits(const Setting& setting, Kind kind, double confidence, const Contro
             double k = 0.0;
             double limit = 0.0;
             int count = 0;
+            // The confidence is the engine's alpha; `limit` its ConfidenceLimit.
+            // NOLINTNEXTLINE(readability-suspicious-call-argument): the engine's names differ
             onetail(which, s.mu, s.sigma, s.nu, confidence, s.lambda, s.gammasquared,
                     c.bessel_arg_top, c.tolerance, c.result_tol, c.max_iterations, k, limit, time,
                     count);

@@ -31,15 +31,15 @@ void Summariser::add(double measurement) {
     // the first log: with logs far from 0 and a small spread (690.8 +- 3e-7), updates of the
     // mean itself would carry rounding errors of eps * 690 into every deviation.
     n_ += 1;
-    const double count = static_cast<double>(n_);
+    const double added = static_cast<double>(n_);
     if (n_ == 1) {
         log_shift_ = std::log(measurement);
     }
     const double y = std::log(measurement) - log_shift_;
     const double delta = y - log_mean_;
-    log_mean_ += delta / count;
+    log_mean_ += delta / added;
     log_m2_ += delta * (y - log_mean_);
-    mean_ += (measurement - mean_) / count;
+    mean_ += (measurement - mean_) / added;
 }
 
 Summary Summariser::summary() const {
