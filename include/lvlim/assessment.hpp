@@ -24,8 +24,8 @@ namespace lvlim {
 // below  - the one-sided upper limit at gamma is below L;
 // above  - the one-sided lower limit at gamma is above L;
 // undecided - neither;
-// not_computed - no limit value was given, or a limit it needs failed.
-enum class Verdict { below, above, undecided, not_computed };
+// none      - not computed: no limit value was given, or a limit it needs failed.
+enum class Verdict { below, above, undecided, none };
 
 // "below", "above", "undecided", "not computed".
 [[nodiscard]] std::string_view to_string(Verdict verdict);
@@ -87,11 +87,12 @@ struct Assessment {
     double mean_p_value = not_computed;
     double percentile_p_value = not_computed;
     bool mean_p_value_bounded = false;
-    Verdict mean_verdict = Verdict::not_computed;
-    Verdict percentile_verdict = Verdict::not_computed;
+    Verdict mean_verdict = Verdict::none;
+    Verdict percentile_verdict = Verdict::none;
 
-    // The worst status of all parts (the report's assessment_status), and what each part that
-    // failed or was not computed reported, a line each.
+    // The worst status of all parts (the report's assessment_status), and a line for each part
+    // that failed ("percentile upper limit: ..."). A part left out by design (the W test outside
+    // its range, everything about L without L) is no failure: NaN, with the status ok.
     Status status = Status::ok;
     std::vector<std::string> messages;
 };
