@@ -12,3 +12,4 @@
 #include "lvlim/common.hpp"    // the supported range, kinds, settings, controls, status, names
 #include "lvlim/limits.hpp"    // the limits of one setting
 #include "lvlim/lognormal.hpp" // the mean of a lognormal population
+#include "lvlim/assessment.hpp" // the one-sample assessment against a limit value
