@@ -327,8 +327,11 @@ int run(int argc, char** argv) {
         std::vector<std::string> messages = row.mean.limits.messages;
         if (row.status != lvlim::Status::ok) {
             for (const std::string& message : row.messages) {
-                if (message != row.fit_message &&
-                    std::find(messages.begin(), messages.end(), message) == messages.end()) {
+                const bool of_the_mean =
+                    std::any_of(messages.begin(), messages.end(), [&](const std::string& m) {
+                        return message == m || message == "mean: " + m;
+                    });
+                if (message != row.fit_message && !of_the_mean) {
                     messages.push_back(message);
                 }
             }
