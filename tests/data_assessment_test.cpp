@@ -10,8 +10,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "apps/lvlim-data/data_reader.hpp"
+#include "measurements/data_reader.hpp"
 #include "apps/lvlim-data/report.hpp"
+#include "common/number_text.hpp"
 #include "lvlim/assessment.hpp"
 #include "tests/process.hpp"
 
@@ -28,6 +29,7 @@ namespace {
 using json = nlohmann::ordered_json;
 using test::lines_of;
 using test::Outcome;
+using number_text::shortest;
 
 const std::string exposure = LVLIM_EXPOSURE_EXAMPLE;
 const std::string column = "--column=twa_mg_m3";

@@ -11,6 +11,7 @@
 // written but at least one search did not converge (marked in the output).
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
