@@ -185,3 +185,5 @@ struct LognormalMean {
 [[nodiscard]] Kind kind_from_string(const std::string& name);
 
 } // namespace lvlim
+
+#include "lvlim/planning.hpp" // IWYU pragma: export
