@@ -163,6 +163,8 @@ py::dict lognormal_mean(const Input& x, double confidence, const std::string& ki
 
 } // namespace
 
+void bind_planning(py::module_& m); // python/src/planning.cpp
+
 PYBIND11_MODULE(_lvlim, m) {
     m.doc() = "The compiled core of lvlim; use the functions of the lvlim package instead.";
     m.def("limits", &limits, py::arg("sigma"), py::arg("nu"), py::arg("mu"),
@@ -185,4 +187,5 @@ PYBIND11_MODULE(_lvlim, m) {
     m.attr("max_sigma") = lvlim::max_sigma;
     m.attr("min_nu") = lvlim::min_nu;
     m.attr("max_nu") = lvlim::max_nu;
+    bind_planning(m);
 }
