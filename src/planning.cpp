@@ -45,6 +45,8 @@ constexpr double quadrature_share = 0.5;
 // Where the quadrature over z starts split.
 constexpr std::array<double, 3> first_cuts = {-3.0, 0.0, 3.0};
 // The probability of w beyond which the integrals are cut, each tail's mass added to the error.
+// The power's integrand is at most 1, so each cut adds at most its mass to the error bound.
+constexpr double power_cut_mass = 1.0e-10;
 constexpr double cut_mass = 1.0e-13;
 // The share of the expected ratio's integral beyond its cut that counts as negligible (the
 // integral is at least 1 - cut_mass).
@@ -110,7 +112,8 @@ public:
         const double a = nu_ / 2.0;
         const double w_min_sigma = nu_ * (min_sigma / sigma_) * (min_sigma / sigma_);
         const double w_max_sigma = nu_ * (max_sigma / sigma_) * (max_sigma / sigma_);
-        const double w_low = std::max({w_min_sigma, 2.0 * boost::math::gamma_p_inv(a, cut_mass),
+        const double first_cut = ratio ? cut_mass : power_cut_mass;
+        const double w_low = std::max({w_min_sigma, 2.0 * boost::math::gamma_p_inv(a, first_cut),
                                        w_of_z(z_floor())});
 
         // Below w_low (s < min_sigma, or the cut): the limit g(s) moves steadily from its value
@@ -132,7 +135,7 @@ public:
         double w_high = w_max_sigma;
         double mass_high = 0.0;
         double end_high = 0.0;
-        for (double cut = cut_mass;; cut = cut * cut) {
+        for (double cut = first_cut;; cut = cut * cut) {
             w_high = std::min(w_max_sigma, 2.0 * boost::math::gamma_q_inv(a, cut));
             mass_high = boost::math::gamma_q(a, w_high / 2.0);
             if (mass_high == 0.0) {
