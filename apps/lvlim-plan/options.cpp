@@ -45,8 +45,8 @@ are every n evaluated, with the quantity searched; --n=N:N gives both. The
 curve is checked monotone on these n: a value out of order beyond the error
 bounds is reported.
 
-Supported range: a GSD from 1.001 to exp(10) (log sd 0.001 to 10), n from 3 to
-100001.
+Supported range: a log sd from 0.001 to 10 (a GSD from exp(0.001), about
+1.0010005, to exp(10), about 22026), n from 3 to 100001.
 
 CSV columns and JSON row fields: n, power, expected_ratio, status. JSON:
 {"sample_size": N or null, "achieved": value or null, "rows": [...]}.
