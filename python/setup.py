@@ -10,7 +10,8 @@ here = Path(__file__).resolve().parent
 root = here.parent
 # The library's layers: common/ below the engine (Guts/), the public API (src/) above it. The
 # programs' checked standard output, in common/ too, is no part of the library.
-sources = ([str(here / "src" / "module.cpp"), str(here / "src" / "assessment.cpp")]
+sources = ([str(here / "src" / "module.cpp"), str(here / "src" / "assessment.cpp"),
+            str(here / "src" / "planning.cpp")]
            + [str(p) for layer in ("common", "Guts", "src")
               for p in sorted((root / layer).glob("*.cpp")) if p.name != "standard_output.cpp"])
 # Relative to this directory, as setuptools wants them.

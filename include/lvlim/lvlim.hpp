@@ -13,3 +13,4 @@
 #include "lvlim/limits.hpp"    // the limits of one setting
 #include "lvlim/lognormal.hpp" // the mean of a lognormal population
 #include "lvlim/assessment.hpp" // the one-sample assessment against a limit value
+#include "lvlim/planning.hpp"   // planning a study: power and sample size

@@ -19,6 +19,7 @@ import math
 import numpy as np
 
 from . import _lvlim
+from ._planning import PlanValues, SampleSize, expected_ratio, power, sample_size  # noqa: F401
 
 __all__ = ["limits", "lognormal_mean", "Limits", "LognormalMean", "DEFAULT_TOLERANCE"]
 

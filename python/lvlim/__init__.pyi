@@ -3,6 +3,8 @@ from typing import Any, Literal, overload
 import numpy as np
 import numpy.typing as npt
 
+from ._planning import PlanValues as PlanValues, SampleSize as SampleSize, expected_ratio as expected_ratio, power as power, sample_size as sample_size
+
 __all__ = ["limits", "lognormal_mean", "Limits", "LognormalMean", "DEFAULT_TOLERANCE"]
 
 DEFAULT_TOLERANCE: float

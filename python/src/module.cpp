@@ -164,6 +164,8 @@ py::dict lognormal_mean(const Input& x, double confidence, const std::string& ki
 
 } // namespace
 
+void bind_planning(py::module_& m); // python/src/planning.cpp
+
 PYBIND11_MODULE(_lvlim, m) {
     m.doc() = "The compiled core of lvlim; use the functions of the lvlim package instead.";
     m.def("limits", &limits, py::arg("sigma"), py::arg("nu"), py::arg("mu"),
@@ -187,4 +189,5 @@ PYBIND11_MODULE(_lvlim, m) {
     m.attr("min_nu") = lvlim::min_nu;
     m.attr("max_nu") = lvlim::max_nu;
     bind_assessment(m);
+    bind_planning(m);
 }
