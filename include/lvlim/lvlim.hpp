@@ -59,7 +59,9 @@ struct Controls {
     double tolerance = 9.99999993922529e-09; // the single-precision 1.0e-8, widened
     double result_tol = -1.0;                // negative: no residual test
     // When a limit is not confirmed at `tolerance` (see Status), search again at
-    // precise_tolerance and return that result. Off by default: the batch program never does.
+    // precise_tolerance and return that result; a limit that stays unconfirmed and that the
+    // searches reported nothing about gets a message saying which limit and why. Off by
+    // default: the batch program never does.
     bool refine = false;
 };
 
@@ -106,6 +108,10 @@ struct Limits {
     Status status = Status::ok;
     std::vector<std::string> messages; // what the searches reported, a line each
 };
+
+// Raises std::invalid_argument, naming the value and its range, for what `limits` refuses; so a
+// caller with many settings can check them all before computing any.
+void check_setting(const Setting& setting, double confidence, const Controls& controls = {});
 
 // The limits of `kind` at confidence level `confidence` (strictly between 0 and 1).
 [[nodiscard]] Limits limits(const Setting& setting, Kind kind, double confidence,
