@@ -127,9 +127,10 @@ py::list lognormal_mean(const Input& x, const Input& confidence, const std::stri
     std::vector<lvlim::LognormalMean> results(levels.size());
     {
         const py::gil_scoped_release release;
-        const lvlim::Summary summary = lvlim::summarise(values);
+        // The first level checks and summarises the measurements; the others reuse the summary.
         for (std::size_t i = 0; i < levels.size(); ++i) {
-            results[i] = lvlim::lognormal_mean(summary, kind, levels[i]);
+            results[i] = i == 0 ? lvlim::lognormal_mean(values, kind, levels[i])
+                                : lvlim::lognormal_mean(results[0].summary, kind, levels[i]);
         }
     }
     py::list rows;
