@@ -253,11 +253,17 @@ Limits search(const Setting& setting, Kind kind, double confidence, const Contro
     return out;
 }
 
-// A refined limit that stays unconfirmed says why when the searches themselves reported nothing.
+// A refined limit that stays unconfirmed says why, unless the searches reported their failure
+// themselves (their other lines, "Set Factor to 0", say nothing of it).
 void explain_unconfirmed(Limits& l, const Unconfirmed& unconfirmed) {
-    if (l.status != Status::search_failed || !l.messages.empty()) {
+    const auto reports_failure = [](const std::string& line) {
+        return line.find("failed") != std::string::npos;
+    };
+    if (l.status != Status::search_failed ||
+        std::any_of(l.messages.begin(), l.messages.end(), reports_failure)) {
         return;
     }
+    const std::size_t reported = l.messages.size();
     const auto explain = [&](const char* side, double k) {
         l.messages.push_back(std::string("the ") + side + " limit (standardized " + shortest(k) +
                              ") is not confirmed at tolerance " + shortest(precise_tolerance) +
@@ -270,7 +276,7 @@ void explain_unconfirmed(Limits& l, const Unconfirmed& unconfirmed) {
     if (unconfirmed.upper) {
         explain("upper", l.k_upper);
     }
-    if (l.messages.empty()) {
+    if (l.messages.size() == reported) {
         l.messages.emplace_back("the search stopped without a limit at tolerance " +
                                 shortest(precise_tolerance));
     }
