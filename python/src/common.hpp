@@ -39,13 +39,37 @@ inline unsigned worker_count(long requested, std::size_t cells) {
     return static_cast<unsigned>(std::min<std::size_t>(count, std::max<std::size_t>(cells, 1)));
 }
 
+// Raises the pending Python exception when a signal handler (Ctrl-C's) raised one. Called with
+// the GIL released, as often as convenient: it looks only once a poll period has passed.
+class SignalPoll {
+public:
+    void operator()() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < signal_poll_period) {
+            return;
+        }
+        last_ = now;
+        const py::gil_scoped_acquire acquire;
+        if (PyErr_CheckSignals() != 0) {
+            throw py::error_already_set();
+        }
+    }
+
+private:
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
 // The first index in [0, n) for which check(i) raises std::invalid_argument, with its message;
-// nothing when every index passes. Runs with the GIL released.
+// nothing when every index passes. Runs with the GIL released, watching for Ctrl-C.
 template <class Check>
 std::optional<std::pair<std::size_t, std::string>> first_invalid(std::size_t n,
                                                                   const Check& check) {
     const py::gil_scoped_release release;
+    SignalPoll poll;
     for (std::size_t i = 0; i < n; ++i) {
+        if (i % 4096 == 0) {
+            poll();
+        }
         try {
             check(i);
         } catch (const std::invalid_argument& e) {
