@@ -8,6 +8,7 @@ source distribution carries them in _vendor/, so that it builds from the tarball
 Intermediate files go to a temporary directory: a build leaves nothing in the tree."""
 
 import atexit
+import os
 import re
 import shutil
 import tempfile
@@ -52,7 +53,7 @@ def library_files():
 
 def _relative(path):
     """A path as setuptools wants it: relative to this directory."""
-    return str(Path(shutil.os.path.relpath(path, here)))
+    return os.path.relpath(path, here)
 
 
 class VendoredSdist(sdist):
