@@ -21,6 +21,8 @@ namespace {
 using detail::check_range;
 using detail::refuse;
 
+} // namespace
+
 void check_setting(const Setting& s, double confidence, const Controls& c) {
     if (!(confidence > 0.0 && confidence < 1.0)) {
         refuse("confidence", confidence, "(0, 1): it must lie strictly between 0 and 1");
@@ -46,6 +48,8 @@ void check_setting(const Setting& s, double confidence, const Controls& c) {
         refuse("result_tol", c.result_tol, "the finite numbers");
     }
 }
+
+namespace {
 
 // Points the engine's messages and control block at this call for its duration, and puts both
 // back afterwards, so that a caller's own settings on the same thread are left as they were.
@@ -151,12 +155,17 @@ private:
 
 } // namespace
 
-void check_inputs(const Setting& setting, double confidence, const Controls& controls) {
-    check_setting(setting, confidence, controls);
-}
+namespace {
 
-Limits limits(const Setting& setting, Kind kind, double confidence, const Controls& controls) {
-    check_setting(setting, confidence, controls);
+// Which limits of a search did not solve their condition.
+struct Unconfirmed {
+    bool lower = false;
+    bool upper = false;
+};
+
+// One run of the engine's search at `controls`, with the status of its limits.
+Limits search(const Setting& setting, Kind kind, double confidence, const Controls& controls,
+              Unconfirmed& unconfirmed) {
     Limits out;
     out.kind = kind;
     out.confidence = confidence;
@@ -207,19 +216,62 @@ Limits limits(const Setting& setting, Kind kind, double confidence, const Contro
         // stagnation, on a small residual, or when the iterations run out, often in the rounding
         // noise of the root; the two-sided searches may report a failure next to a good limit.)
         if (kind == Kind::two_sided) {
-            failed = failed || !LimitCondition(s, kind, confidence, 1).confirms(out.k_lower) ||
-                     !LimitCondition(s, kind, confidence, 2).confirms(out.k_upper);
+            unconfirmed.lower = !LimitCondition(s, kind, confidence, 1).confirms(out.k_lower);
+            unconfirmed.upper = !LimitCondition(s, kind, confidence, 2).confirms(out.k_upper);
+        } else if (kind == Kind::upper) {
+            unconfirmed.upper = !LimitCondition(s, kind, confidence, 0).confirms(out.k_upper);
         } else {
-            const double k = kind == Kind::upper ? out.k_upper : out.k_lower;
-            failed = failed || !LimitCondition(s, kind, confidence, 0).confirms(k);
+            unconfirmed.lower = !LimitCondition(s, kind, confidence, 0).confirms(out.k_lower);
         }
+        failed = failed || unconfirmed.lower || unconfirmed.upper;
     }
     out.status = failed ? Status::search_failed : Status::ok;
-    if (failed && c.refine && c.tolerance > precise_tolerance) {
-        Controls precise = c;
-        precise.tolerance = precise_tolerance;
-        precise.refine = false;
-        return limits(setting, kind, confidence, precise);
+    return out;
+}
+
+// A refined limit that stays unconfirmed says why, unless the searches reported their failure
+// themselves (their other lines, "Set Factor to 0", say nothing of it).
+void explain_unconfirmed(Limits& l, const Unconfirmed& unconfirmed) {
+    const auto reports_failure = [](const std::string& line) {
+        return line.find("failed") != std::string::npos;
+    };
+    if (l.status != Status::search_failed ||
+        std::any_of(l.messages.begin(), l.messages.end(), reports_failure)) {
+        return;
+    }
+    const std::size_t reported = l.messages.size();
+    const auto explain = [&](const char* side, double k) {
+        l.messages.push_back(std::string("the ") + side + " limit (standardized " + shortest(k) +
+                             ") is not confirmed at tolerance " + shortest(precise_tolerance) +
+                             ": one Newton step on its condition moves it by more than 1e-6 of "
+                             "max(1, |k|)");
+    };
+    if (unconfirmed.lower) {
+        explain("lower", l.k_lower);
+    }
+    if (unconfirmed.upper) {
+        explain("upper", l.k_upper);
+    }
+    if (l.messages.size() == reported) {
+        l.messages.emplace_back("the search stopped without a limit at tolerance " +
+                                shortest(precise_tolerance));
+    }
+}
+
+} // namespace
+
+Limits limits(const Setting& setting, Kind kind, double confidence, const Controls& controls) {
+    check_setting(setting, confidence, controls);
+    Unconfirmed unconfirmed;
+    Limits out = search(setting, kind, confidence, controls, unconfirmed);
+    if (out.status == Status::search_failed && controls.refine) {
+        if (controls.tolerance > precise_tolerance) {
+            Controls precise = controls;
+            precise.tolerance = precise_tolerance;
+            unconfirmed = Unconfirmed{};
+            out = search(setting, kind, confidence, precise, unconfirmed);
+        }
+        explain_unconfirmed(out, unconfirmed);
     }
     return out;
 }

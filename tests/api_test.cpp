@@ -236,9 +236,9 @@ TEST(Api, EveryCheckedInputOutOfRangeOrNotFiniteIsRefusedByName) {
             refusal([&] { (void)limits(setting, Kind::upper, alpha, controls); });
         EXPECT_TRUE(message.starts_with(c.message)) << message;
         // The check alone refuses it with the same words.
-        EXPECT_EQ(refusal([&] { check_inputs(setting, alpha, controls); }), message);
+        EXPECT_EQ(refusal([&] { check_setting(setting, alpha, controls); }), message);
     }
-    EXPECT_EQ(refusal([] { check_inputs(Setting{}, 0.95); }), "");
+    EXPECT_EQ(refusal([] { check_setting(Setting{}, 0.95); }), "");
 
     // The lognormal sample: its values, its size and its spread.
     EXPECT_EQ(refusal([] { Summariser().add(-1.0); }).substr(0, 39),
@@ -267,6 +267,40 @@ TEST(Api, AFailedSearchIsAStatusWithItsMessages) {
     const Limits fine = limits(setting, Kind::two_sided, 0.95);
     EXPECT_EQ(fine.status, Status::ok);
     EXPECT_TRUE(fine.messages.empty());
+}
+
+// With refine, a limit the default tolerance cannot confirm is searched again; one that stays
+// unconfirmed says which limit and why, even where the searches themselves said nothing.
+TEST(Api, RefineConfirmsWhatItCanAndExplainsWhatItCannot) {
+    Controls refine;
+    refine.refine = true;
+    // 1000 measurements whose logs have sd 3.8593: unconfirmed at the default tolerance.
+    const Setting wide{0.0, 3.8593, 999.0, 1000.0, 0.5};
+    const Limits plain = limits(wide, Kind::two_sided, 0.95);
+    EXPECT_EQ(plain.status, Status::search_failed);
+    EXPECT_TRUE(plain.messages.empty());
+    const Limits refined = limits(wide, Kind::two_sided, 0.95, refine);
+    EXPECT_EQ(refined.status, Status::ok);
+    EXPECT_EQ(refined.upper, lognormal_mean(summary_from_logs(1000, 0.0, 3.8593),
+                                            Kind::two_sided, 0.95).limits.upper);
+    // Four measurements, alpha 0.999 and a sigma of 5: the upper limit stays unconfirmed.
+    const Setting tail{0.0, 5.0, 3.0, 4.0, 0.5};
+    const Limits stays = limits(tail, Kind::two_sided, 0.999, refine);
+    EXPECT_EQ(stays.status, Status::search_failed);
+    ASSERT_EQ(stays.messages.size(), 1U);
+    EXPECT_TRUE(stays.messages[0].starts_with("the upper limit (standardized 583.6"))
+        << stays.messages[0];
+    EXPECT_TRUE(stays.messages[0].ends_with("is not confirmed at tolerance 1e-12: one "
+                                            "Newton step on its condition moves it by more "
+                                            "than 1e-6 of max(1, |k|)"))
+        << stays.messages[0];
+    // The searches' own report of a failure is left as it is.
+    const Limits reported =
+        limits(Setting{0.0, 1.2, 20.0, 21.0, 0.5}, Kind::two_sided, 0.9999999999999, refine);
+    EXPECT_EQ(reported.messages.back(), "Method (Only Bisection) failed...");
+    // check_setting refuses what limits refuses, with the same message.
+    EXPECT_NO_THROW(check_setting(wide, 0.95));
+    EXPECT_THROW(check_setting(Setting{0.0, 20.0, 20.0, 21.0, 0.5}, 0.95), std::invalid_argument);
 }
 
 TEST(Api, ManyThreadsAtOnceGiveWhatOneThreadGives) {

@@ -270,7 +270,7 @@ std::optional<std::string> validate(const Options& options) {
     constexpr double taken_alpha = 0.95;
     const auto refused = [&](const Setting& setting, double alpha, const Controls& controls) {
         try {
-            check_inputs(setting, alpha, controls);
+            check_setting(setting, alpha, controls);
             return false;
         } catch (const std::invalid_argument& error) {
             problems.push_back(as_option(error.what()));

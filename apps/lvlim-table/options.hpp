@@ -63,7 +63,7 @@ std::optional<std::string> parse_options(const std::vector<std::string>& argumen
 // The gammasquared a cell runs with.
 [[nodiscard]] double gammasquared_for(const Options& options, double nu);
 
-// Checks the values with the public API's own checks (lvlim::check_inputs), each axis and each
+// Checks the values with the public API's own checks (lvlim::check_setting), each axis and each
 // other value apart; on failure returns what is wrong, a problem of each kind, named as the
 // options name them ("alpha = 1 is outside (0, 1)...; lambda = 0 is outside ...").
 std::optional<std::string> validate(const Options& options);

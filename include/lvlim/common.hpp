@@ -48,7 +48,9 @@ struct Controls {
     double tolerance = 9.99999993922529e-09; // the single-precision 1.0e-8, widened
     double result_tol = -1.0;                // negative: no residual test
     // When a limit is not confirmed at `tolerance` (see Status), search again at
-    // precise_tolerance and return that result. Off by default: the batch program never does.
+    // precise_tolerance and return that result; a limit that stays unconfirmed and that the
+    // searches reported nothing about gets a message saying which limit and why. Off by
+    // default: the batch program never does.
     bool refine = false;
 };
 

@@ -34,9 +34,9 @@ struct Limits {
 [[nodiscard]] Limits limits(const Setting& setting, Kind kind, double confidence,
                             const Controls& controls = {});
 
-// Raises the std::invalid_argument that `limits` raises for these inputs, and does nothing when
-// `limits` takes them: a caller can check its values before it computes anything. The message
-// starts with the name of the first value out of range ("sigma = 20 is outside ...").
-void check_inputs(const Setting& setting, double confidence, const Controls& controls = {});
+// Raises the std::invalid_argument that `limits` raises for these inputs, naming the value and
+// its range, and does nothing when `limits` takes them: a caller with many settings can check
+// them all before it computes any.
+void check_setting(const Setting& setting, double confidence, const Controls& controls = {});
 
 } // namespace lvlim

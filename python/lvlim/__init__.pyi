@@ -1,12 +1,16 @@
-from typing import Any, Literal, overload
+from typing import Any, Iterator, Literal, overload
 
 import numpy as np
 import numpy.typing as npt
 
+from ._assessment import Assessment as Assessment, assess as assess
 from ._planning import PlanValues as PlanValues, SampleSize as SampleSize, expected_ratio as expected_ratio, power as power, sample_size as sample_size
 
-__all__ = ["limits", "lognormal_mean", "Limits", "LognormalMean", "DEFAULT_TOLERANCE"]
+__all__ = ["limits", "lognormal_mean", "Limits", "LognormalMean", "DEFAULT_TOLERANCE",
+           "assess", "Assessment", "power", "expected_ratio", "sample_size", "PlanValues",
+           "SampleSize", "__version__"]
 
+__version__: str
 DEFAULT_TOLERANCE: float
 
 _Kind = Literal["two-sided", "upper", "lower"]
@@ -21,8 +25,11 @@ class Limits:
     iterations_lower: Any  # int, or ndarray of int32
     iterations_upper: Any
     status: Any  # str, or ndarray of str: "ok" or "search failed"
-    messages: Any  # list[str], or ndarray of list[str]
+    messages: Any  # list[str], or ndarray of tuple[str, ...]
     def __init__(self, kind: str, **fields: Any) -> None: ...
+    def confidence_interval(self) -> tuple[Any, Any]: ...
+    def __iter__(self) -> Iterator[Any]: ...
+    def __eq__(self, other: object) -> bool: ...
 
 def limits(
     sigma: npt.ArrayLike,
@@ -37,6 +44,7 @@ def limits(
     bessel_arg_top: float = 800.0,
     tolerance: float = ...,
     result_tol: float = -1.0,
+    refine: bool = True,
     workers: int | None = None,
 ) -> Limits: ...
 
@@ -60,10 +68,18 @@ class LognormalMean:
     mean_upper: float
     status: Literal["ok", "search failed"]
     messages: list[str]
-    def __init__(self, **fields: Any) -> None: ...
+    omitted: int
+    def __init__(self, omitted: Any = 0, **fields: Any) -> None: ...
     def as_dict(self) -> dict[str, Any]: ...
+    def confidence_interval(self) -> tuple[Any, Any]: ...
+    def __iter__(self) -> Iterator[Any]: ...
+    def __eq__(self, other: object) -> bool: ...
 
 def lognormal_mean(
-    x: npt.ArrayLike, *, confidence: float = 0.95, kind: _Kind = "two-sided"
+    x: npt.ArrayLike,
+    *,
+    confidence: npt.ArrayLike = 0.95,
+    kind: _Kind = "two-sided",
+    axis: int | None = None,
+    nan_policy: Literal["raise", "omit"] = "raise",
 ) -> LognormalMean: ...
-from ._assessment import Assessment as Assessment, assess as assess

@@ -24,7 +24,22 @@ def limits(
     bessel_arg_top: float,
     tolerance: float,
     result_tol: float,
+    refine: bool,
     workers: int,
 ) -> dict[str, Any]: ...
-def lognormal_mean(x: npt.NDArray[np.float64], confidence: float, kind: str) -> dict[str, Any]: ...
+def check_limits(
+    sigma: npt.NDArray[np.float64],
+    nu: npt.NDArray[np.float64],
+    mu: npt.NDArray[np.float64],
+    confidence: npt.NDArray[np.float64],
+    gammasquared: npt.NDArray[np.float64],
+    lam: float,
+    max_iterations: int,
+    bessel_arg_top: float,
+    tolerance: float,
+    result_tol: float,
+) -> tuple[int, str] | None: ...
+def lognormal_mean(
+    x: npt.NDArray[np.float64], confidence: npt.NDArray[np.float64], kind: str
+) -> list[dict[str, Any]]: ...
 def psi(n: int, t: float) -> float: ...

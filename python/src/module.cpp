@@ -5,17 +5,14 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
-#include <mutex>
-#include <stdexcept>
+#include <span>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
+#include "common.hpp"
 #include "lvlim/lvlim.hpp"
 #include "assessment.hpp"
 
@@ -24,100 +21,90 @@ namespace py = pybind11;
 namespace {
 
 using Input = py::array_t<double, py::array::c_style | py::array::forcecast>;
+using lvlim_python::first_invalid;
+using lvlim_python::interruptible_for;
+using lvlim_python::worker_count;
 
-// The worker threads of a call: `requested` (0: every core), never more than the cells.
-unsigned worker_count(long requested, std::size_t cells) {
-    if (requested < 0) {
-        throw std::invalid_argument("workers = " + std::to_string(requested) +
-                                    " is outside its range: at least 1 (or None: every core)");
-    }
-    unsigned count = requested == 0 ? std::thread::hardware_concurrency()
-                                    : static_cast<unsigned>(std::min<long>(requested, 4096));
-    count = std::max(1U, count);
-    return static_cast<unsigned>(std::min<std::size_t>(count, std::max<std::size_t>(cells, 1)));
-}
+// The five flat arrays of settings, of one length.
+struct Cells {
+    const double* sigma;
+    const double* nu;
+    const double* mu;
+    const double* confidence;
+    const double* gammasquared;
+    std::size_t size;
 
-// Runs body(i) for i in [0, n) on `workers` threads that take the next index in turn. The first
-// std::invalid_argument by index stops the work and is rethrown; every index before it has
-// been computed by then, so the error reported does not depend on the number of threads.
-template <class Body> void for_each_index(std::size_t n, unsigned workers, const Body& body) {
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stop{false};
-    std::mutex guard;
-    std::size_t error_index = n;
-    std::exception_ptr error;
-    const auto work = [&] {
-        for (std::size_t i = next++; i < n && !stop.load(); i = next++) {
-            try {
-                body(i);
-            } catch (...) {
-                const std::lock_guard<std::mutex> lock(guard);
-                if (i < error_index) {
-                    error_index = i;
-                    error = std::current_exception();
-                }
-                stop = true;
+    Cells(const Input& s, const Input& v, const Input& m, const Input& c, const Input& g)
+        : sigma(s.data()), nu(v.data()), mu(m.data()), confidence(c.data()),
+          gammasquared(g.data()), size(static_cast<std::size_t>(s.size())) {
+        for (const Input* a : {&v, &m, &c, &g}) {
+            if (static_cast<std::size_t>(a->size()) != size) {
+                throw std::invalid_argument("the input arrays differ in length");
             }
         }
-    };
-    std::vector<std::thread> threads;
-    for (unsigned t = 1; t < workers; ++t) {
-        threads.emplace_back(work);
     }
-    work();
-    for (std::thread& thread : threads) {
-        thread.join();
+    [[nodiscard]] lvlim::Setting setting(std::size_t i, double lambda) const {
+        return lvlim::Setting{mu[i], sigma[i], nu[i], gammasquared[i], lambda};
     }
-    if (error) {
-        std::rethrow_exception(error);
+};
+
+// None when every cell is within range; else the flat index of the first that is not and the
+// API's message for it.
+py::object check_limits(const Input& sigma, const Input& nu, const Input& mu,
+                        const Input& confidence, const Input& gammasquared, double lambda,
+                        int max_iterations, double bessel_arg_top, double tolerance,
+                        double result_tol) {
+    const Cells cells(sigma, nu, mu, confidence, gammasquared);
+    const lvlim::Controls controls{max_iterations, bessel_arg_top, tolerance, result_tol};
+    const auto bad = first_invalid(cells.size, [&](std::size_t i) {
+        lvlim::check_setting(cells.setting(i, lambda), cells.confidence[i], controls);
+    });
+    if (!bad) {
+        return py::none();
     }
+    return py::make_tuple(bad->first, bad->second);
 }
 
-// The limits of n settings given as five flat arrays of equal length, as a dict of flat arrays.
+// The limits of n settings given as five flat arrays of equal length, as a dict of flat arrays;
+// the messages as a list of (index, lines) for the cells that have any.
 py::dict limits(const Input& sigma, const Input& nu, const Input& mu, const Input& confidence,
                 const Input& gammasquared, const std::string& kind_name, double lambda,
                 int max_iterations, double bessel_arg_top, double tolerance, double result_tol,
-                long workers) {
-    const auto n = static_cast<std::size_t>(sigma.size());
-    for (const Input* a : {&nu, &mu, &confidence, &gammasquared}) {
-        if (static_cast<std::size_t>(a->size()) != n) {
-            throw std::invalid_argument("the input arrays differ in length");
-        }
-    }
+                bool refine, long workers) {
+    const Cells cells(sigma, nu, mu, confidence, gammasquared);
+    const std::size_t n = cells.size;
     const lvlim::Kind kind = lvlim::kind_from_string(kind_name);
-    const lvlim::Controls controls{max_iterations, bessel_arg_top, tolerance, result_tol};
+    const lvlim::Controls controls{max_iterations, bessel_arg_top, tolerance, result_tol, refine};
     const unsigned threads = worker_count(workers, n);
     const auto size = static_cast<py::ssize_t>(n);
     py::array_t<double> k_lower(size), k_upper(size), lower(size), upper(size);
     py::array_t<std::int32_t> iterations_lower(size), iterations_upper(size);
     py::array_t<std::int8_t> status(size);
     std::vector<std::vector<std::string>> messages(n);
-    {
-        const double* s = sigma.data();
-        const double* v = nu.data();
-        const double* m = mu.data();
-        const double* c = confidence.data();
-        const double* g = gammasquared.data();
-        double* kl = k_lower.mutable_data();
-        double* ku = k_upper.mutable_data();
-        double* lo = lower.mutable_data();
-        double* up = upper.mutable_data();
-        std::int32_t* il = iterations_lower.mutable_data();
-        std::int32_t* iu = iterations_upper.mutable_data();
-        std::int8_t* st = status.mutable_data();
-        const py::gil_scoped_release release;
-        for_each_index(n, threads, [&](std::size_t i) {
-            const lvlim::Setting setting{m[i], s[i], v[i], g[i], lambda};
-            lvlim::Limits r = lvlim::limits(setting, kind, c[i], controls);
-            kl[i] = r.k_lower;
-            ku[i] = r.k_upper;
-            lo[i] = r.lower;
-            up[i] = r.upper;
-            il[i] = r.iterations_lower;
-            iu[i] = r.iterations_upper;
-            st[i] = static_cast<std::int8_t>(r.status);
-            messages[i] = std::move(r.messages);
-        });
+    double* kl = k_lower.mutable_data();
+    double* ku = k_upper.mutable_data();
+    double* lo = lower.mutable_data();
+    double* up = upper.mutable_data();
+    std::int32_t* il = iterations_lower.mutable_data();
+    std::int32_t* iu = iterations_upper.mutable_data();
+    std::int8_t* st = status.mutable_data();
+    interruptible_for(n, threads, [&](std::size_t i) {
+        lvlim::Limits r =
+            lvlim::limits(cells.setting(i, lambda), kind, cells.confidence[i], controls);
+        kl[i] = r.k_lower;
+        ku[i] = r.k_upper;
+        lo[i] = r.lower;
+        up[i] = r.upper;
+        il[i] = r.iterations_lower;
+        iu[i] = r.iterations_upper;
+        st[i] = static_cast<std::int8_t>(r.status);
+        messages[i] = std::move(r.messages);
+    });
+    py::list reported;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!messages[i].empty()) {
+            reported.append(py::make_tuple(i, py::cast(messages[i])));
+        }
     }
     py::dict out;
     out["k_lower"] = k_lower;
@@ -127,39 +114,50 @@ py::dict limits(const Input& sigma, const Input& nu, const Input& mu, const Inpu
     out["iterations_lower"] = iterations_lower;
     out["iterations_upper"] = iterations_upper;
     out["status"] = status;
-    out["messages"] = messages;
+    out["messages"] = reported;
     return out;
 }
 
-// The summary and limits of a lognormal sample, as a dict of the fields of lvlim-data's row.
-py::dict lognormal_mean(const Input& x, double confidence, const std::string& kind_name) {
+// The summary and limits of a lognormal sample at each confidence level, as a list of dicts of
+// the fields of lvlim-data's row.
+py::list lognormal_mean(const Input& x, const Input& confidence, const std::string& kind_name) {
     const lvlim::Kind kind = lvlim::kind_from_string(kind_name);
     const std::span<const double> values(x.data(), static_cast<std::size_t>(x.size()));
-    lvlim::LognormalMean r;
+    const std::span<const double> levels(confidence.data(),
+                                         static_cast<std::size_t>(confidence.size()));
+    std::vector<lvlim::LognormalMean> results(levels.size());
     {
         const py::gil_scoped_release release;
-        r = lvlim::lognormal_mean(values, kind, confidence);
+        // The first level checks and summarises the measurements; the others reuse the summary.
+        for (std::size_t i = 0; i < levels.size(); ++i) {
+            results[i] = i == 0 ? lvlim::lognormal_mean(values, kind, levels[i])
+                                : lvlim::lognormal_mean(results[0].summary, kind, levels[i]);
+        }
     }
-    py::dict out;
-    out["n"] = r.summary.n;
-    out["log_mean"] = r.summary.log_mean;
-    out["log_sd"] = r.summary.log_sd;
-    out["nu"] = r.nu;
-    out["gammasquared"] = r.gammasquared;
-    out["confidence"] = r.limits.confidence;
-    out["kind"] = lvlim::to_string(r.limits.kind);
-    out["mvue"] = r.summary.mvue;
-    out["sample_mean"] = r.summary.sample_mean;
-    out["plug_in"] = r.summary.plug_in;
-    out["k_lower"] = r.limits.k_lower;
-    out["k_upper"] = r.limits.k_upper;
-    out["log_lower"] = r.limits.lower;
-    out["log_upper"] = r.limits.upper;
-    out["mean_lower"] = r.mean_lower;
-    out["mean_upper"] = r.mean_upper;
-    out["status"] = lvlim::to_string(r.limits.status);
-    out["messages"] = r.limits.messages;
-    return out;
+    py::list rows;
+    for (const lvlim::LognormalMean& r : results) {
+        py::dict out;
+        out["n"] = r.summary.n;
+        out["log_mean"] = r.summary.log_mean;
+        out["log_sd"] = r.summary.log_sd;
+        out["nu"] = r.nu;
+        out["gammasquared"] = r.gammasquared;
+        out["confidence"] = r.limits.confidence;
+        out["kind"] = lvlim::to_string(r.limits.kind);
+        out["mvue"] = r.summary.mvue;
+        out["sample_mean"] = r.summary.sample_mean;
+        out["plug_in"] = r.summary.plug_in;
+        out["k_lower"] = r.limits.k_lower;
+        out["k_upper"] = r.limits.k_upper;
+        out["log_lower"] = r.limits.lower;
+        out["log_upper"] = r.limits.upper;
+        out["mean_lower"] = r.mean_lower;
+        out["mean_upper"] = r.mean_upper;
+        out["status"] = lvlim::to_string(r.limits.status);
+        out["messages"] = r.limits.messages;
+        rows.append(out);
+    }
+    return rows;
 }
 
 } // namespace
@@ -168,16 +166,23 @@ void bind_planning(py::module_& m); // python/src/planning.cpp
 
 PYBIND11_MODULE(_lvlim, m) {
     m.doc() = "The compiled core of lvlim; use the functions of the lvlim package instead.";
+    m.def("check_limits", &check_limits, py::arg("sigma"), py::arg("nu"), py::arg("mu"),
+          py::arg("confidence"), py::arg("gammasquared"), py::arg("lam"),
+          py::arg("max_iterations"), py::arg("bessel_arg_top"), py::arg("tolerance"),
+          py::arg("result_tol"),
+          "None when every setting is within range, else (flat index, message) of the first "
+          "that is not.");
     m.def("limits", &limits, py::arg("sigma"), py::arg("nu"), py::arg("mu"),
           py::arg("confidence"), py::arg("gammasquared"), py::arg("kind"), py::arg("lam"),
           py::arg("max_iterations"), py::arg("bessel_arg_top"), py::arg("tolerance"),
-          py::arg("result_tol"), py::arg("workers"),
+          py::arg("result_tol"), py::arg("refine"), py::arg("workers"),
           "Limits of the settings in five flat float64 arrays of equal length, computed on "
-          "`workers` threads (0: every core) with the GIL released; a dict of flat arrays.");
+          "`workers` threads (0: every core) with the GIL released and Ctrl-C watched; a dict "
+          "of flat arrays, the messages as (index, lines) pairs.");
     m.def("lognormal_mean", &lognormal_mean, py::arg("x"), py::arg("confidence"),
           py::arg("kind"),
-          "Summary and limits of the mean of a lognormal population from its measurements; "
-          "a dict of the fields.");
+          "Summary and limits of the mean of a lognormal population from its measurements at "
+          "each of the confidence levels; a list of dicts of the fields.");
     m.def("psi", &lvlim::psi, py::arg("n"), py::arg("t"),
           "psi_n(t), the factor of the minimum-variance unbiased estimate of a lognormal mean.");
     m.attr("default_tolerance") = lvlim::Controls{}.tolerance;

@@ -19,6 +19,7 @@ lvlim::Controls controls_from(const Rcpp::List& control) {
     c.bessel_arg_top = Rcpp::as<double>(control["bessel.arg.top"]);
     c.tolerance = Rcpp::as<double>(control["tolerance"]);
     c.result_tol = Rcpp::as<double>(control["result.tol"]);
+    c.refine = Rcpp::as<bool>(control["refine"]);
     return c;
 }
 
@@ -37,8 +38,8 @@ Rcpp::CharacterVector joined_messages(const std::vector<std::string>& lines) {
 } // namespace
 
 // The columns of lvlim_limits() for arguments already recycled to one length. A row with a
-// missing input (NA or NaN) gives NA throughout; a value out of range stops with the API's
-// message and the row it came from.
+// missing input (NA or NaN) gives NA throughout; so does a row with a value out of range, whose
+// status is "invalid" and whose message is the API's.
 // [[Rcpp::export(.limits_columns)]]
 Rcpp::List limits_columns(const Rcpp::NumericVector& sigma, const Rcpp::NumericVector& nu,
                           const Rcpp::NumericVector& mu, const Rcpp::NumericVector& lambda,
@@ -76,8 +77,11 @@ Rcpp::List limits_columns(const Rcpp::NumericVector& sigma, const Rcpp::NumericV
         try {
             limits = lvlim::limits(setting, kind, conf_level[i], controls);
         } catch (const std::invalid_argument& e) {
-            std::string where = n > 1 ? " (row " + std::to_string(i + 1) + ")" : "";
-            Rcpp::stop(e.what() + where);
+            k_lower[i] = k_upper[i] = lower[i] = upper[i] = NA_REAL;
+            iterations_lower[i] = iterations_upper[i] = NA_INTEGER;
+            status[i] = "invalid";
+            messages[i] = Rcpp::CharacterVector::create(e.what());
+            continue;
         }
         k_lower[i] = value_or_na(limits.k_lower, has_lower);
         k_upper[i] = value_or_na(limits.k_upper, has_upper);
@@ -131,5 +135,6 @@ Rcpp::List api_controls() {
                               Rcpp::Named("bessel.arg.top") = c.bessel_arg_top,
                               Rcpp::Named("tolerance") = c.tolerance,
                               Rcpp::Named("result.tol") = c.result_tol,
+                              Rcpp::Named("refine") = true,
                               Rcpp::Named("max.bessel.arg.top") = lvlim::max_bessel_arg_top);
 }

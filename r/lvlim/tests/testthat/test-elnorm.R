@@ -52,14 +52,66 @@ test_that("elnorm_exact_ci is an htest with the minimum-variance unbiased estima
     expect_output(print(r), "95 percent confidence interval:")
 })
 
-test_that("elnorm_exact_ci drops NA and stops on values it cannot use", {
+test_that("elnorm_exact_ci counts the missing values it drops and stops on values it cannot use", {
     x <- read_measurements(concentrations)
-    expect_identical(elnorm_exact_ci(c(NA, x))$conf.int, elnorm_exact_ci(x)$conf.int)
+    expect_warning(r <- elnorm_exact_ci(c(NA, x, NaN, NA)),
+                   "^3 missing values \\(NA or NaN\\) removed from 'x'$")
+    expect_identical(r$conf.int, elnorm_exact_ci(x)$conf.int)
     expect_error(elnorm_exact_ci(c(x, -2)), "measurement -2 is not positive")
-    expect_error(elnorm_exact_ci(c(x, Inf)), "measurement inf is not positive")
+    expect_error(elnorm_exact_ci(c(x, Inf)), "measurement Inf is not positive")
     expect_error(elnorm_exact_ci(c(1, 2)), "n = 2 is outside")
-    expect_error(elnorm_exact_ci(rep(5, 10)), "log_sd = 0 is outside")
-    expect_error(elnorm_exact_ci(x, conf.level = 1.5), "confidence = 1.5 is outside")
+    expect_error(elnorm_exact_ci(rep(5, 10)), "sd\\(log\\(x\\)\\) = 0 is outside")
+    expect_error(elnorm_exact_ci(x, conf.level = 1.5), "conf.level = 1.5 is outside")
     expect_error(elnorm_exact_ci(x, ci.type = "both"), "should be one of")
+    expect_error(elnorm_exact_ci(x, interval = "shortest"), "should be one of")
     expect_error(elnorm_exact_ci(letters), "must be numeric")
+})
+
+test_that("a limit of the mean beyond the doubles is reported, not passed off as ok", {
+    expect_warning(r <- elnorm_exact_ci(exp(c(-9, 0, 9)), ci.type = "upper"),
+                   "the upper limit of the mean, exp\\([0-9.e+]+\\), overflows the doubles")
+    expect_identical(r$conf.int[2], Inf)
+    expect_true(is.finite(r$log.limits[["upper"]]))
+})
+
+test_that("the equal-tailed interval is the two one-sided limits at (1 + conf.level) / 2", {
+    x <- read_measurements(concentrations)
+    for (level in c(0.9, 0.95)) {
+        et <- elnorm_exact_ci(x, conf.level = level, interval = "equal-tailed")
+        tail <- (1 + level) / 2
+        expect_identical(et$conf.int[1],
+                         elnorm_exact_ci(x, conf.level = tail, ci.type = "lower")$conf.int[1])
+        expect_identical(et$conf.int[2],
+                         elnorm_exact_ci(x, conf.level = tail, ci.type = "upper")$conf.int[2])
+        expect_identical(attr(et$conf.int, "conf.level"), level)
+        # Not the unbiased interval, which is shorter on the log scale's right.
+        umau <- elnorm_exact_ci(x, conf.level = level)
+        expect_false(identical(et$conf.int[1:2], umau$conf.int[1:2]))
+        expect_identical(et$estimate, umau$estimate)
+    }
+    expect_output(print(et), "equal-tailed two-sided confidence interval")
+    # One-sided limits are the same whichever interval is asked for.
+    expect_identical(elnorm_exact_ci(x, ci.type = "upper", interval = "equal-tailed")$conf.int,
+                     elnorm_exact_ci(x, ci.type = "upper")$conf.int)
+})
+
+test_that("the htest carries alternative and null.value, and broom tidies it to one row", {
+    x <- read_measurements(concentrations)
+    r <- elnorm_exact_ci(x)
+    expect_identical(r$alternative, "two.sided")
+    expect_identical(r$null.value, c(mean = NA_real_))
+    expect_identical(elnorm_exact_ci(x, ci.type = "upper")$alternative, "less")
+    expect_identical(elnorm_exact_ci(x, ci.type = "lower")$alternative, "greater")
+    skip_if_not_installed("broom")
+    tidy <- broom::tidy(r)
+    expect_s3_class(tidy, "tbl_df")
+    expect_identical(nrow(tidy), 1L)
+    expect_identical(unname(c(tidy$estimate, tidy$conf.low, tidy$conf.high)),
+                     c(r$estimate[[1]], r$conf.int[1], r$conf.int[2]))
+    expect_identical(tidy$alternative, "two.sided")
+})
+
+test_that("the citation has a date", {
+    cite <- utils::citation("lvlim")
+    expect_match(format(cite, style = "text"), "\\(20[0-9]{2}\\)")
 })

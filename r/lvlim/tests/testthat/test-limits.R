@@ -49,17 +49,19 @@ test_that("the limits equal lvlim's to the printed digits over a grid of records
     grid$lambda <- rep_len(c(0.5, -0.5, 1.5, 0.5, 0.5), n)
     grid$gammasq <- grid$nu + rep_len(c(1, 1, 4), n)
     grid$conf.level <- rep_len(c(0.95, 0.9, 0.99, 0.8), n)
-    control <- lvlim_control()
+    # Without refinement, the program's searches exactly.
+    control <- lvlim_control(refine = FALSE)
     for (kind in 1:3) {
         # A search may fail at the edge of the range (sigma 10 with 7.5 degrees of freedom):
         # its limit is still the program's.
         rows <- suppress_failed(with(grid, lvlim_limits(sigma, nu, mu, lambda, gammasq,
-                                                        conf.level, ci.type = kinds[kind])))
+                                                        conf.level, ci.type = kinds[kind],
+                                                        control = control)))
         expect_as_program(rows, kind, control)
     }
     # The control values reach the engine.
     control <- lvlim_control(max.iterations = 40, bessel.arg.top = 0, tolerance = 1e-6,
-                             result.tol = 1e-10)
+                             result.tol = 1e-10, refine = FALSE)
     for (kind in 1:3) {
         rows <- lvlim_limits(c(0.4, 3), c(5, 300), mu = 1, ci.type = kinds[kind],
                              control = control)
@@ -68,7 +70,7 @@ test_that("the limits equal lvlim's to the printed digits over a grid of records
 })
 
 test_that("a search that does not converge warns and carries its status", {
-    control <- lvlim_control(max.iterations = 2)
+    control <- lvlim_control(max.iterations = 2, refine = FALSE)
     for (kind in c(1L, 3L)) {
         expect_warning(rows <- lvlim_limits(c(1.2, 0.3), 20, 3.1, ci.type = kinds[kind],
                                             control = control),
@@ -107,20 +109,39 @@ test_that("a missing input gives a row of NA and leaves the others alone", {
     expect_true(all(is.na(lvlim_limits(NA, NA)[computed])))
 })
 
-test_that("values out of range stop with the engine's message", {
-    expect_error(lvlim_limits(c(1, 20), 20), "sigma = 20 is outside the supported range.*row 2")
-    expect_error(lvlim_limits(1, 1), "nu = 1 is outside")
-    expect_error(lvlim_limits(1, 20, conf.level = 1), "confidence = 1 is outside")
-    expect_error(lvlim_limits(1, 20, lambda = 0), "lambda = 0 is outside")
-    expect_error(lvlim_limits(1, 20, gammasq = -1), "gammasquared = -1 is outside")
+test_that("a row out of range gives NA and a status, named in R's spellings", {
+    expect_warning(rows <- lvlim_limits(c(1, 20, 1, 30), 20, conf.level = c(0.9, 0.9, Inf, 0.9)),
+                   paste0("3 of 4 rows have a value outside the supported range and give NA ",
+                          "\\(status \"invalid\"\\): row 2: sigma = 20 is outside the supported ",
+                          "range \\[0.001, 10\\]; row 3: conf.level = Inf is outside"))
+    expect_identical(rows$status, c("ok", "invalid", "invalid", "invalid"))
+    expect_true(all(is.na(rows[2:4, c("lower", "upper", "k.lower", "iterations.upper")])))
+    expect_identical(rows[1, "upper"], lvlim_limits(1, 20, conf.level = 0.9)$upper)
+    expect_warning(lvlim_limits(1, 1), "row 1: nu = 1 is outside")
+    expect_warning(lvlim_limits(1, 20, lambda = 0), "lambda = 0 is outside")
+    expect_warning(lvlim_limits(1, 20, gammasq = -1), "gammasq = -1 is outside")
+    expect_warning(lvlim_limits(1, 20, gammasq = Inf), "gammasq = Inf is outside")
     expect_error(lvlim_limits("1", 20), "'sigma' must be numeric")
     expect_error(lvlim_limits(1, 20, ci.type = "both"), "should be one of")
     expect_error(lvlim_limits(1, 20, control = list()), "lvlim_control")
     expect_error(lvlim_control(bessel.arg.top = 900), "at most 800")
     expect_error(lvlim_control(max.iterations = 2.5), "whole number")
     expect_error(lvlim_control(tolerance = c(1e-8, 1e-9)), "single number")
+    expect_error(lvlim_control(refine = NA), "'refine' must be TRUE or FALSE")
+})
+
+test_that("lvlim_limits refines by default as elnorm_exact_ci does", {
+    # 1000 measurements whose logs have sd 3.8593: unconfirmed at the default tolerance.
+    plain <- suppress_failed(lvlim_limits(3.8593, 999, gammasq = 1000,
+                                          control = lvlim_control(refine = FALSE)))
+    expect_identical(plain$status, "search failed")
+    x <- exp(3.8593 * scale(qnorm(ppoints(1000)))[, 1])
+    m <- elnorm_exact_ci(x)
+    refined <- lvlim_limits(m$log.sd, 999, mu = m$log.mean, gammasq = 1000)
+    expect_identical(refined$status, "ok")
+    expect_identical(c(refined$lower, refined$upper), unname(m$log.limits))
 })
 
 test_that("the control defaults are the engine's", {
-    expect_identical(unclass(lvlim_control()), lvlim:::.api_controls()[1:4])
+    expect_identical(unclass(lvlim_control()), lvlim:::.api_controls()[1:5])
 })

@@ -1,0 +1,77 @@
+"""Argument checks shared by the functions of the package: numbers and arrays of numbers, the
+kind of limit, integers and option names. Each raises TypeError for a value of the wrong type
+and ValueError for a value of the right type out of range, naming the argument and, in an
+array, the position of the first bad value."""
+
+from __future__ import annotations
+
+import numbers
+
+import numpy as np
+
+KINDS = ("two-sided", "upper", "lower")
+
+
+def position(flat_index, shape) -> str:
+    """The index of a flat position in an array of `shape`, as Python writes it: [3] or [1, 2]."""
+    if shape == ():
+        return ""
+    return "[" + ", ".join(str(int(i)) for i in np.unravel_index(flat_index, shape)) + "]"
+
+
+def float_array(name, value) -> np.ndarray:
+    """`value` as an array of float64; a None or a non-number in it is an error that names it."""
+    if value is None:
+        raise TypeError(f"{name} must be a number or an array of numbers, not None")
+    if isinstance(value, (str, bytes)):
+        raise TypeError(f"{name} must be a number or an array of numbers, not {type(value).__name__}")
+    array = np.asarray(value)
+    if array.dtype == object:
+        flat = array.reshape(-1)
+        for i, item in enumerate(flat):
+            if item is None:
+                raise ValueError(f"{name}{position(i, array.shape)} is None: a missing value "
+                                 "where a number is needed")
+            if not isinstance(item, numbers.Real):
+                raise TypeError(f"{name}{position(i, array.shape)} = {item!r} is not a number")
+    elif not (np.issubdtype(array.dtype, np.number) or array.dtype == np.bool_):
+        raise TypeError(f"{name} must be a number or an array of numbers, not an array of "
+                        f"{array.dtype}")
+    elif np.issubdtype(array.dtype, np.complexfloating):
+        raise TypeError(f"{name} must be real, not complex")
+    return np.asarray(array, dtype=np.float64)
+
+
+def real(name, value) -> float:
+    """A single real number."""
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
+        raise TypeError(f"{name} must be a real number, not {type(value).__name__}")
+    return float(value)
+
+
+def integer(name, value, low, high, what="") -> int:
+    """An integer in [low, high]."""
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, (int, np.integer)):
+        raise TypeError(f"{name} must be an integer, not {type(value).__name__}")
+    if not low <= value <= high:
+        raise ValueError(f"{name} = {value!r} is outside its range: an integer from {low} to "
+                         f"{high}{what}")
+    return int(value)
+
+
+def choice(name, value, allowed) -> str:
+    """One of the strings `allowed`."""
+    if not isinstance(value, str):
+        raise TypeError(f"{name} must be one of {', '.join(map(repr, allowed))}, not "
+                        f"{type(value).__name__} {value!r}")
+    if value not in allowed:
+        raise ValueError(f"{name} {value!r} is not one of {', '.join(map(repr, allowed))}")
+    return value
+
+
+def kind(value) -> str:
+    """The kind of limit: "two-sided", "upper" or "lower"."""
+    if not isinstance(value, str):
+        raise TypeError(f"kind must be one of 'two-sided', 'upper', 'lower', not "
+                        f"{type(value).__name__} {value!r}")
+    return value
