@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "Guts/control.hpp"
+#include "common/number_text.hpp"
 #include "Guts/mainguts.hpp"
 #include "Guts/messages.hpp"
 #include "src/range_checks.hpp"
@@ -241,8 +242,8 @@ void explain_unconfirmed(Limits& l, const Unconfirmed& unconfirmed) {
     }
     const std::size_t reported = l.messages.size();
     const auto explain = [&](const char* side, double k) {
-        l.messages.push_back(std::string("the ") + side + " limit (standardized " + shortest(k) +
-                             ") is not confirmed at tolerance " + shortest(precise_tolerance) +
+        l.messages.push_back(std::string("the ") + side + " limit (standardized " + number_text::shortest_plain(k) +
+                             ") is not confirmed at tolerance " + number_text::shortest_plain(precise_tolerance) +
                              ": one Newton step on its condition moves it by more than 1e-6 of "
                              "max(1, |k|)");
     };
@@ -254,7 +255,7 @@ void explain_unconfirmed(Limits& l, const Unconfirmed& unconfirmed) {
     }
     if (l.messages.size() == reported) {
         l.messages.emplace_back("the search stopped without a limit at tolerance " +
-                                shortest(precise_tolerance));
+                                number_text::shortest_plain(precise_tolerance));
     }
 }
 
