@@ -83,6 +83,7 @@ val outcome_object(const Outcome& outcome) {
     }
     out.set("columns", columns);
     out.set("column", outcome.column);
+    out.set("read_from", outcome.read_from);
     return out;
 }
 

@@ -4,10 +4,13 @@
 #include "web/calculator.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 #include "apps/lvlim-data/data_reader.hpp"
@@ -39,6 +42,13 @@ std::string quoted(std::string_view item) {
     text += item;
     text += '\'';
     return text;
+}
+
+// The text with its commas made decimal points ("1,5" -> "1.5").
+std::string replaced_comma(std::string_view text) {
+    std::string out(text);
+    std::replace(out.begin(), out.end(), ',', '.');
+    return out;
 }
 
 // lvlim-data's refusal of a log standard deviation out of range, or nullopt.
@@ -98,29 +108,193 @@ void compute_rows(Outcome& out, const Summary& summary, const std::string& kind_
     }
 }
 
-// The columns of a table with a header, and the one read when none of them is chosen (a choice
-// made for another text): the last whose first value is a measurement (identifiers and dates
-// tend to come first). Without a header, the text is a list, every value read, as lvlim-data
-// reads it without --column.
-void offer_columns(Outcome& out, std::string_view text, std::string& column) {
-    const data::Layout layout = data::table_layout(text, {});
-    const std::size_t width = layout.fields.size();
-    if (!layout.header || width < 2) {
+// Characters that look like blanks or minus signs but are neither, as spreadsheets and web
+// pages write them; a value holding one is refused with a message naming it.
+struct Lookalike {
+    std::string_view bytes;
+    std::string_view name;
+    std::string_view replacement;
+};
+constexpr Lookalike lookalikes[] = {
+    {"\xC2\xA0", "a non-breaking space (U+00A0)", " "},
+    {"\xE2\x80\xAF", "a narrow non-breaking space (U+202F)", " "},
+    {"\xE2\x80\x87", "a figure space (U+2007)", " "},
+    {"\xE2\x80\x89", "a thin space (U+2009)", " "},
+    {"\xE2\x88\x92", "a Unicode minus sign (U+2212)", "-"},
+};
+
+struct Found {
+    const Lookalike* what = nullptr;
+    std::size_t at = 0;
+};
+
+Found find_lookalike(std::string_view text) {
+    Found first;
+    for (const Lookalike& l : lookalikes) {
+        const std::size_t at = text.find(l.bytes);
+        if (at != std::string_view::npos && (first.what == nullptr || at < first.at)) {
+            first = {&l, at};
+        }
+    }
+    return first;
+}
+
+std::string replaced(std::string_view text) {
+    std::string out(text);
+    for (const Lookalike& l : lookalikes) {
+        for (std::size_t at = out.find(l.bytes); at != std::string::npos;
+             at = out.find(l.bytes, at + l.replacement.size())) {
+            out.replace(at, l.bytes.size(), l.replacement);
+        }
+    }
+    return out;
+}
+
+// The message for a lookalike in the value `item` of the field `name`, or nullopt.
+std::optional<std::string> lookalike_in_field(std::string_view name, std::string_view item) {
+    const Found found = find_lookalike(item);
+    if (found.what == nullptr) {
+        return std::nullopt;
+    }
+    std::string fixed = replaced(item);
+    if (found.what->replacement == " ") {
+        fixed.erase(std::remove(fixed.begin(), fixed.end(), ' '), fixed.end());
+    }
+    return std::string(name) + " " + quoted(item) + " holds " + std::string(found.what->name) +
+           ", which is not read: write " + fixed;
+}
+
+// The message for the first lookalike of `text`, named by its line, or nullopt.
+std::optional<std::string> lookalike_in_text(std::string_view text, const std::string& source) {
+    const Found found = find_lookalike(text);
+    if (found.what == nullptr) {
+        return std::nullopt;
+    }
+    const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(found.at), '\n');
+    std::string message = source + ", line " + std::to_string(line) + " holds " +
+                          std::string(found.what->name);
+    if (found.what->replacement == "-") {
+        // The item around it, up to the blanks, tabs, commas or semicolons.
+        const auto stop = [](char c) {
+            return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\n' || c == '\r';
+        };
+        std::size_t from = found.at;
+        while (from > 0 && !stop(text[from - 1])) {
+            --from;
+        }
+        std::size_t to = found.at;
+        while (to < text.size() && !stop(text[to])) {
+            ++to;
+        }
+        const std::string_view item = text.substr(from, to - from);
+        return message + " in " + quoted(item) + ", which is not read: write " + replaced(item) +
+               " with the ordinary minus (a measurement must be positive all the same)";
+    }
+    return message + ", which is not read as a blank: replace it by an ordinary blank";
+}
+
+// A table as read_data will see it: its separator, header, columns, and for each column
+// whether every value in it is a number (a decimal comma counted as one); the first decimal
+// comma anywhere in it.
+struct TableScan {
+    bool table = false;
+    data::Layout layout;
+    std::vector<bool> numeric;
+    std::optional<std::string> decimal_comma; // the message for it
+};
+
+TableScan scan_table(std::string_view text, const std::string& source) {
+    TableScan scan;
+    scan.layout = data::table_layout(text, {});
+    const std::size_t width = scan.layout.fields.size();
+    // Where read_data reads a table and not a list: a header, or a tab or a semicolon.
+    std::size_t line_number = 0;
+    std::string_view first;
+    std::string_view rest = text;
+    std::vector<std::pair<std::size_t, std::string_view>> lines;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        ++line_number;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line_number == 1 && line.starts_with("\xEF\xBB\xBF")) {
+            line.remove_prefix(3);
+        }
+        lines.emplace_back(line_number, line);
+    }
+    std::size_t index = 0;
+    for (; index < lines.size(); ++index) {
+        const std::string_view line = lines[index].second;
+        const std::string_view data = line.substr(0, line.find('#'));
+        if (data.find_first_not_of(" \t\r") != std::string_view::npos) {
+            first = data;
+            break;
+        }
+    }
+    scan.table = width >= 2 && (scan.layout.header || first.find_first_of("\t;") != std::string_view::npos);
+    if (!scan.table) {
+        return scan;
+    }
+    const data::Separator separator = data::detect_separator(first);
+    scan.numeric.assign(width, true);
+    for (std::size_t i = scan.layout.header ? index + 1 : index; i < lines.size(); ++i) {
+        std::vector<std::string> fields;
+        try {
+            fields = data::split_fields(lines[i].second, separator);
+        } catch (const data::DataError&) {
+            break; // read_data names the fault
+        }
+        for (std::size_t c = 0; c < fields.size() && c < width; ++c) {
+            const data::ValueOrError value = data::parse_value(fields[c]);
+            if (value.error == data::ValueError::not_a_number) {
+                scan.numeric[c] = false;
+            }
+            if (value.error == data::ValueError::decimal_comma && !scan.decimal_comma) {
+                std::string label = "column " + std::to_string(c + 1);
+                if (scan.layout.header) {
+                    label += " (" + scan.layout.fields[c] + ")";
+                }
+                scan.decimal_comma = source + ", line " + std::to_string(lines[i].first) + ", " +
+                                     label + ": " + data::quoted(fields[c]) +
+                                     " has a decimal comma; this file writes its numbers with "
+                                     "decimal commas, which are not read: save it with decimal "
+                                     "points (" + data::quoted(fields[c]) + " as " +
+                                     replaced_comma(fields[c]) + ")";
+            }
+        }
+    }
+    return scan;
+}
+
+// The columns of a table, offered to choose from, and the one to read: the one chosen, else
+// the only column of numbers under a header; empty when the user must choose.
+void offer_columns(Outcome& out, const TableScan& scan, std::string& column) {
+    if (!scan.table) {
         column.clear();
         return;
     }
-    std::size_t pick = width;
+    const std::size_t width = scan.layout.fields.size();
+    std::vector<std::string> numbers;
     for (std::size_t c = 0; c < width; ++c) {
-        if (c < layout.next.size() && !data::parse_value(layout.next[c]).error) {
-            pick = c + 1;
+        std::string label = "column " + std::to_string(c + 1);
+        if (scan.layout.header) {
+            label += " (" + scan.layout.fields[c] + ")";
         }
-        out.columns.emplace_back(std::to_string(c + 1), "column " + std::to_string(c + 1) +
-                                                            " (" + layout.fields[c] + ")");
+        if (scan.numeric[c]) {
+            numbers.push_back(std::to_string(c + 1));
+        } else {
+            label += ", not numbers";
+        }
+        out.columns.emplace_back(std::to_string(c + 1), label);
     }
     const bool offered = std::any_of(out.columns.begin(), out.columns.end(),
                                      [&](const auto& c) { return c.first == column; });
     if (!offered) {
-        column = std::to_string(pick);
+        // Without a header nothing tells what a column holds: the user chooses.
+        column = numbers.size() == 1 && scan.layout.header ? numbers.front() : std::string();
     }
 }
 
@@ -137,6 +311,39 @@ std::string shortest(double value) {
 
 Confidences read_confidences(std::string_view text) {
     Confidences out;
+    if (auto lookalike = lookalike_in_field("the confidence", text)) {
+        out.error = std::move(lookalike);
+        return out;
+    }
+    const std::string_view whole = text;
+    // A comma between digits with no blank after it ("0,95") that makes no good list is a
+    // decimal comma; the levels of a list are separated by a comma and a blank, or by blanks.
+    const auto decimal_comma = [&]() -> std::optional<std::string> {
+        for (std::size_t i = 1; i + 1 < whole.size(); ++i) {
+            const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+            if (whole[i] != ',' || !digit(whole[i - 1]) || !digit(whole[i + 1])) {
+                continue;
+            }
+            {
+                std::size_t from = i;
+                while (from > 0 && !is_separator(whole[from - 1])) {
+                    --from;
+                }
+                std::size_t to = i + 1;
+                while (to < whole.size() && !is_separator(whole[to])) {
+                    ++to;
+                }
+                const std::string_view item = whole.substr(from, to - from);
+                if (!number(replaced_comma(item))) {
+                    continue; // "0.9,1.0": a list without its blank
+                }
+                return quoted(item) + " has a decimal comma, which is not read: write " +
+                       replaced_comma(item) + " (several levels go with a comma and a blank: "
+                       "0.9, 0.95)";
+            }
+        }
+        return std::nullopt;
+    };
     while (!text.empty()) {
         std::size_t at = 0;
         while (at < text.size() && is_separator(text[at])) {
@@ -152,11 +359,12 @@ Confidences read_confidences(std::string_view text) {
         const std::string_view item = text.substr(at, end - at);
         const std::optional<double> level = number(item);
         if (!level) {
-            out.error = "invalid confidence " + quoted(item);
+            out.error = decimal_comma().value_or("invalid confidence " + quoted(item));
             return out;
         }
         if (!(*level > 0.0 && *level < 1.0)) {
-            out.error = "the confidence must lie strictly between 0 and 1, not " + shortest(*level);
+            out.error = decimal_comma().value_or(
+                "the confidence must lie strictly between 0 and 1, not " + shortest(*level));
             return out;
         }
         out.values.push_back(*level);
@@ -173,8 +381,35 @@ Outcome from_measurements(std::string_view text, const std::string& source,
                           std::string_view confidences) {
     Outcome out;
     const Confidences levels = read_confidences(confidences);
+    const auto refuse = [&](const std::string& field, std::string message) {
+        out.errors.push_back({field, std::move(message)});
+        out.values.clear();
+        if (levels.error) {
+            out.errors.push_back({"confidence", *levels.error});
+        }
+        return out;
+    };
+    if (const auto lookalike = lookalike_in_text(text, source)) {
+        return refuse("data", *lookalike);
+    }
+    const TableScan scan = scan_table(text, source);
     out.column = column;
-    offer_columns(out, text, out.column);
+    offer_columns(out, scan, out.column);
+    if (scan.decimal_comma) {
+        return refuse("data", *scan.decimal_comma);
+    }
+    if (scan.table && out.column.empty()) {
+        std::string names;
+        for (std::size_t c = 0; c < scan.numeric.size(); ++c) {
+            if (scan.numeric[c]) {
+                names += (names.empty() ? "" : ", ") + out.columns[c].second;
+            }
+        }
+        return refuse("column", names.empty()
+                                    ? "no column of this table holds only numbers: check the file"
+                                    : "choose the column of the measurements: " + names +
+                                          " hold numbers");
+    }
     data::ReadOptions options;
     if (!out.column.empty()) {
         options.column = out.column;
@@ -183,19 +418,12 @@ Outcome from_measurements(std::string_view text, const std::string& source,
     try {
         const data::Data data = data::read_data(text, source, options);
         if (const auto refused = log_sd_refused(data.summary.log_sd)) {
-            out.errors.push_back({"data", source + ": " + *refused});
-        } else {
-            out.summary = data.summary;
+            return refuse("data", source + ": " + *refused);
         }
+        out.summary = data.summary;
+        out.read_from = data.column;
     } catch (const data::DataError& e) {
-        out.errors.push_back({"data", e.what()});
-    }
-    if (!out.errors.empty()) {
-        out.values.clear();
-        if (levels.error) {
-            out.errors.push_back({"confidence", *levels.error});
-        }
-        return out;
+        return refuse("data", e.what());
     }
     compute_rows(out, *out.summary, kind, levels, "data", source + ": ");
     return out;
@@ -208,8 +436,12 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
     const std::optional<double> count = number(n);
     const std::optional<double> mean = number(log_mean);
     const std::optional<double> sd = number(log_sd);
+    const auto not_a_number = [](std::string_view name, std::string_view item) {
+        return lookalike_in_field(name, item)
+            .value_or(std::string(name) + " " + quoted(item) + " is not a number");
+    };
     if (!count) {
-        out.errors.push_back({"n", "n " + quoted(n) + " is not a number"});
+        out.errors.push_back({"n", not_a_number("n", n)});
     } else if (!(*count >= 0.0 && *count == std::floor(*count) && *count <= 1e15)) {
         out.errors.push_back({"n", "n = " + shortest(*count) +
                                        " is not a whole number of measurements"});
@@ -224,12 +456,12 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
                                        std::to_string(max_measurements) + " measurements"});
     }
     if (!mean) {
-        out.errors.push_back({"log_mean", "log_mean " + quoted(log_mean) + " is not a number"});
+        out.errors.push_back({"log_mean", not_a_number("log_mean", log_mean)});
     }
     // summary_from_logs sums a series in sd^2 / 2 that ends only for a moderate sd, and needs
     // n >= 2: both are checked before it is called.
     if (!sd) {
-        out.errors.push_back({"log_sd", "log_sd " + quoted(log_sd) + " is not a number"});
+        out.errors.push_back({"log_sd", not_a_number("log_sd", log_sd)});
     } else if (const auto refused = log_sd_refused(*sd)) {
         out.errors.push_back({"log_sd", *refused});
     }

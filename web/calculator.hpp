@@ -14,8 +14,8 @@
 
 namespace lvlim::web {
 
-// A message for the input it belongs to: "data", "n", "log_mean", "log_sd", "confidence",
-// "kind" (the names of the page's fields and of the URL's query).
+// A message for the input it belongs to: "data", "column", "n", "log_mean", "log_sd",
+// "confidence", "kind" (the names of the page's fields and of the URL's query).
 struct FieldError {
     std::string field;
     std::string message;
@@ -33,10 +33,13 @@ struct Outcome {
     std::vector<Row> rows;
     std::vector<FieldError> errors; // empty when every row was computed
     std::vector<double> values;     // the measurements read, in order (data mode only)
-    // Data mode: the columns of a table with a header ("1", "2", ...) with their labels, and
-    // the one read; empty for a list or a single column.
+    // Data mode: the columns of a table ("1", "2", ...) with their labels, and the one read;
+    // empty for a list or a single column, and `column` empty too while the user has still to
+    // choose among several columns of numbers.
     std::vector<std::pair<std::string, std::string>> columns;
     std::string column;
+    // The column the measurements were read from, as the results name it ("column 5 (conc)").
+    std::string read_from;
 };
 
 // A comma or blank separated list of confidence levels, each strictly between 0 and 1.
@@ -49,7 +52,10 @@ struct Confidences {
 // The limits from measurements, or from n and the mean and standard deviation of the logs.
 // `kind` is "upper", "lower" or "two-sided". Nothing throws: every refusal is a FieldError.
 // The measurements are read by lvlim-data's reader, `source` naming them in its messages, and
-// `column` as its --column (a number from 1; "" reads a list, or the column a table suggests).
+// `column` as its --column (a number from 1, or ""). A table's column is never guessed: with
+// more than one column of numbers and none chosen, the outcome is an error for "column". Before
+// anything is read the whole text is searched for decimal commas in a table, for non-breaking
+// and other unusual spaces and for Unicode minus signs, each refused with a message naming it.
 [[nodiscard]] Outcome from_measurements(std::string_view text, const std::string& source,
                                         const std::string& column, const std::string& kind,
                                         std::string_view confidences);
