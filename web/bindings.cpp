@@ -119,6 +119,8 @@ val table_cell(double n, double sigma, const std::string& kind, double confidenc
     try {
         const lvlim::Limits l =
             lvlim::web::table_cell(n, sigma, lvlim::kind_from_string(kind), confidence);
+        out.set("nu", n - 1.0);
+        out.set("gammasquared", n);
         out.set("k_lower", number_or_null(l.k_lower));
         out.set("k_upper", number_or_null(l.k_upper));
         out.set("status", std::string(lvlim::to_string(l.status)));
