@@ -450,9 +450,10 @@
 
   $('copy-link').addEventListener('click', () => {
     const omitted = currentTab === 'data' && new URLSearchParams(location.search).get('omitted');
-    copyText(location.href, omitted
-      ? `Link copied without the measurements: it cannot hold ${omittedText[omitted]}.`
-      : 'Link copied.', $('state'));
+    const note = omitted ? `The link holds no measurements: it cannot hold ${omittedText[omitted]}.` : '';
+    // Said at once, whatever the clipboard does.
+    $('state').textContent = `Copying the link. ${note}`;
+    copyText(location.href, `Link copied. ${note}`, $('state'));
   });
 
   function copyText(text, done, where) {
