@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -140,6 +141,10 @@ std::string why(ValueError error, std::string_view text) {
         return quoted(text) + " is not finite" + model;
     case ValueError::not_positive:
         return quoted(text) + " is not positive" + model;
+    case ValueError::non_detect:
+        return quoted(text) + " is a non-detect, a value below a detection or quantitation limit; " +
+               "censored data need other methods: the limits here assume that every "
+               "measurement is a quantified value";
     case ValueError::decimal_comma:
         return quoted(text) + " has a decimal comma, which is not read: write " + with_point(text);
     }
@@ -241,6 +246,9 @@ ValueOrError parse_value(std::string_view text) {
         return {0.0, std::fabs(rounded) > 1.0 ? ValueError::not_finite : ValueError::not_positive};
     }
     if (ec != std::errc{} || ptr != end || std::isnan(value)) {
+        if (looks_censored(text)) {
+            return {0.0, ValueError::non_detect};
+        }
         const std::string pointed = with_point(text);
         const bool one_comma = std::count(text.begin(), text.end(), ',') == 1;
         if (one_comma && has_digit_comma_digit(text) && !parse_value(pointed).error) {
@@ -393,8 +401,34 @@ Separator detect_separator(std::string_view line) {
     return line.find(' ') != std::string_view::npos ? Separator::blanks : Separator::comma;
 }
 
+bool looks_censored(std::string_view text) {
+    text = trim(text);
+    // "<0.05", "< LOD", and the "less than or equal" sign in UTF-8.
+    if (text.starts_with('<') || text.starts_with("\xE2\x89\xA4")) {
+        return true;
+    }
+    std::string lower;
+    for (const char c : text) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    // "ND", "N.D.", "n/d", "BDL", "BLD", and these followed by a limit ("ND(0.05)", "nd 0.05").
+    for (const std::string_view word : {"nd", "n.d.", "n.d", "n/d", "bdl", "bld", "lod", "loq"}) {
+        if (lower.starts_with(word) &&
+            (lower.size() == word.size() ||
+             std::isalpha(static_cast<unsigned char>(lower[word.size()])) == 0)) {
+            return true;
+        }
+    }
+    return lower.starts_with("not detected") || lower.starts_with("non-detect") ||
+           lower.starts_with("nondetect") || lower.starts_with("below detection") ||
+           lower.starts_with("below the detection") || lower.starts_with("below lod") ||
+           lower.starts_with("below loq");
+}
+
 bool looks_like_header(std::string_view line) {
     line = line.substr(0, line.find('#'));
+    bool any = false;
+    bool all_censored = true;
     std::size_t at = 0;
     while (at < line.size()) {
         const auto is_break = [](char c) { return is_blank(c) || c == ',' || c == ';'; };
@@ -409,13 +443,25 @@ bool looks_like_header(std::string_view line) {
         if (item.size() >= 2 && item.front() == '"' && item.back() == '"') {
             item = item.substr(1, item.size() - 2);
         }
+        if (item.empty()) {
+            continue;
+        }
         const ValueOrError value = parse_value(item);
-        if (!item.empty() && (!value.error || value.error == ValueError::not_positive ||
+        if ((!value.error || value.error == ValueError::not_positive ||
                               value.error == ValueError::not_finite)) {
             return false;
         }
+        // "<0.05" is a value, never a name; so is a line of nothing but non-detects ("ND"),
+        // while a header may well name a column "LOD" beside others.
+        const std::string_view bare = trim(item.substr(item.starts_with('<') ? 1 : 0));
+        if (item.starts_with('<') && !bare.empty() &&
+            (is_digit(bare.front()) || bare.front() == '.')) {
+            return false;
+        }
+        any = true;
+        all_censored = all_censored && value.error == ValueError::non_detect;
     }
-    return true;
+    return !(any && all_censored);
 }
 
 namespace {

@@ -43,6 +43,7 @@ enum class ValueError {
     decimal_comma, // a comma between two digits, as in 1,5
     not_finite,    // inf, or beyond the largest double
     not_positive,  // 0, negative, or below the smallest positive double
+    non_detect,    // "<0.05", "ND", "n.d.", "<LOD", "BDL": a value censored at a detection limit
 };
 
 struct ValueOrError {
@@ -69,8 +70,12 @@ struct ValueOrError {
 // else a comma, else blanks if it has several blank-separated words, else a comma.
 [[nodiscard]] Separator detect_separator(std::string_view line);
 
+// True when `text` is written as laboratories write a non-detect: a value below a detection or
+// quantitation limit ("<0.05", "< LOD", "ND", "n.d.", "BDL", "not detected").
+[[nodiscard]] bool looks_censored(std::string_view text);
+
 // True when the first line that is neither blank nor a comment is a header: when no item of
-// it, split at blanks, tabs, commas and semicolons, reads as a number.
+// it, split at blanks, tabs, commas and semicolons, reads as a number or a non-detect.
 [[nodiscard]] bool looks_like_header(std::string_view line);
 
 // ---- The whole input -------------------------------------------------------------------------

@@ -1,12 +1,15 @@
 // lvlim-data: exact confidence limits for the mean of a lognormal population, straight from the
-// measurements, beside the usual estimates of that mean.
+// measurements, beside the usual estimates of that mean; and the assessment of the sample
+// against a limit value: the fit of the lognormal model, the geometric statistics, a percentile
+// and the fraction above the limit with their exact limits, the p-values and the verdicts.
 //
-// The measurements are read line by line and summarised as they come (constant memory); the
-// limits come from the public API, lvlim::lognormal_mean, at each confidence level asked for.
+// The measurements are read line by line (a double each is kept, for the W test); everything
+// comes from the public API, lvlim::assess, at each confidence level asked for.
 //
 // Exit status: 0 success; 1 an error in the data, the file, the supported range or the
 // confidence, or standard output that cannot be written; 2 a usage error; 3 the results are
 // written but at least one search did not converge (marked in the output).
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -22,6 +25,7 @@
 #include "apps/lvlim-data/data_reader.hpp"
 #include "apps/lvlim-data/report.hpp"
 #include "driver/standard_output.hpp"
+#include "lvlim/assessment.hpp"
 #include "lvlim/lvlim.hpp"
 
 #ifndef LVLIM_VERSION
@@ -41,13 +45,23 @@ constexpr std::string_view usage_text =
     R"(Usage: lvlim-data [OPTION]... [FILE]
 Exact confidence limits for the mean of a lognormal population from its
 measurements, with the minimum-variance unbiased, the sample and the plug-in
-estimates of that mean. Reads FILE, or standard input when FILE is absent or -.
+estimates of that mean; the W test of the lognormal model, the geometric mean
+and standard deviation, and exact limits of a percentile. With a limit value:
+the fraction above it, the p-values of the tests that the mean and the
+percentile are at least that value, and a verdict at each confidence level.
+Reads FILE, or standard input when FILE is absent or -.
 
   -c, --confidence=P[,P...]  confidence levels, each strictly between 0 and 1
                              (default 0.95); one result per level
+      --percentile=P         the percentile assessed, strictly between 0 and 1
+                             (default 0.95, the 95th percentile)
+      --limit=L              a limit value above 0, in the units of the data:
+                             adds the exceedance, the p-values and the verdicts
       --upper                one-sided upper limits
       --lower                one-sided lower limits
-      --two-sided            two-sided limits (the default)
+      --two-sided            two-sided limits (the default): equal-tailed, each
+                             end the one-sided limit at (1 + level) / 2; the
+                             p-values and verdicts are one-sided at the level
       --format=FORMAT        text (a report, 6 significant digits, the default),
                              csv or json (full precision)
       --column=NAME|N        read the column named NAME in the header, or the
@@ -69,16 +83,27 @@ byte-order mark and quoted values are read. A header is detected when no item
 of the first data line reads as a number. Decimal commas are not read.
 Every value must be a finite number above 0.
 
+Non-detects ("<0.05", "ND", "n.d.", "<LOD", "BDL") are refused: censored data
+need other methods. The method assumes a lognormal population and independent
+measurements. The W test is computed for 3 to 5000 measurements.
+
 Supported range: 3 to 100001 measurements, a standard deviation of the logs
 from 0.001 to 10.
 
 CSV and JSON fields: n, log_mean, log_sd, nu, gammasquared, confidence, kind,
 mvue, sample_mean, plug_in, k_lower, k_upper, log_lower, log_upper,
-mean_lower, mean_upper, status, messages.
+mean_lower, mean_upper, status, messages, gm, gsd, shapiro_wilk_w,
+shapiro_wilk_p, percentile, percentile_estimate, percentile_lower,
+percentile_upper, limit, exceedance, exceedance_lower, exceedance_upper,
+mean_p_value, percentile_p_value, mean_verdict, percentile_verdict
+(below, above or undecided), assessment_status. A field that does not apply
+is empty in CSV and null in JSON.
 
-Exit status: 0 success; 1 an error in the data, the file, the range or the
-confidence, or output that cannot be written; 2 a usage error; 3 results
-written, but a search did not converge (marked 'search failed').
+Exit status: 0 success; 1 an error in the data (a non-detect among them), the
+file, the range or the confidence, or output that cannot be written; 2 a usage
+error (a percentile or limit value that is not a number in its range among
+them); 3 results written, but a search did not converge (marked 'search
+failed').
 )";
 
 // Writes to standard output what `write` puts there and flushes it; a failure is reported on
@@ -119,6 +144,23 @@ std::optional<std::vector<double>> parse_levels(const std::string& text, std::st
     }
 }
 
+// A number of an option: the whole text a finite double; nullopt otherwise.
+std::optional<double> parse_number(const std::string& text) {
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc{} || ptr != text.data() + text.size() ||
+        !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+int usage_error(const std::string& message) {
+    std::cerr << program_name << ": " << message << '\n'
+              << "Try '" << program_name << " --help' for more information.\n";
+    return exit_usage;
+}
+
 int run(int argc, char** argv) {
     CLI::App app("lvlim-data", std::string(program_name));
     app.set_help_flag("--help");
@@ -127,10 +169,16 @@ int run(int argc, char** argv) {
     std::string format_name = "text";
     std::string column;
     std::string separator_name;
+    std::string percentile_text = "0.95";
+    std::string limit_text;
     std::string file = "-";
     app.add_flag("--version", version);
     app.add_option("-c,--confidence", confidence_text)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("--percentile", percentile_text)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    CLI::Option* limit_option = app.add_option("--limit", limit_text)
+                                    ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     CLI::Option* upper = app.add_flag("--upper")->disable_flag_override();
     CLI::Option* lower = app.add_flag("--lower")->disable_flag_override();
     CLI::Option* two_sided = app.add_flag("--two-sided")->disable_flag_override();
@@ -179,10 +227,31 @@ int run(int argc, char** argv) {
                         lvlim::data::shortest(level));
         }
     }
+    // The percentile and the limit value are checked before anything is read or written.
+    lvlim::AssessmentOptions assessment;
+    assessment.kind = kind;
+    const std::optional<double> percentile = parse_number(percentile_text);
+    if (!percentile || !(*percentile > 0.0 && *percentile < 1.0)) {
+        return usage_error("invalid percentile '" + percentile_text +
+                           "': the percentile is a probability strictly between 0 and 1, such "
+                           "as 0.95 for the 95th percentile");
+    }
+    assessment.percentile = *percentile;
+    if (*limit_option) {
+        const std::optional<double> limit = parse_number(limit_text);
+        if (!limit || !(*limit > 0.0)) {
+            return usage_error("invalid limit value '" + limit_text +
+                               "': the limit value is a number above 0, in the units of the "
+                               "data");
+        }
+        assessment.limit = *limit;
+    }
     const lvlim::data::Format format = format_name == "csv"    ? lvlim::data::Format::csv
                                        : format_name == "json" ? lvlim::data::Format::json
                                                                : lvlim::data::Format::text;
     lvlim::data::ReadOptions read_options;
+    std::vector<double> values;
+    read_options.values = &values;
     if (*column_option) {
         read_options.column = column;
     }
@@ -205,7 +274,7 @@ int run(int argc, char** argv) {
     if (stream == nullptr) {
         return fail("cannot read '" + source + "': " + std::strerror(errno));
     }
-    lvlim::data::Results results{source, "", {}};
+    lvlim::data::Results results{source, "", {}, {}};
     try {
         const lvlim::data::Data data = lvlim::data::read_data(stream, source, read_options);
         if (!standard_input) {
@@ -220,7 +289,26 @@ int run(int argc, char** argv) {
                         lvlim::data::shortest(lvlim::max_sigma));
         }
         for (const double level : *levels) {
-            results.rows.push_back(lvlim::lognormal_mean(data.summary, kind, level));
+            assessment.confidence = level;
+            results.rows.push_back(lvlim::assess(values, assessment));
+            // The report names the one-sided limits at the level beside each verdict.
+            if (format == lvlim::data::Format::text && assessment.limit) {
+                lvlim::data::OneSided sides;
+                for (const lvlim::Kind side : {lvlim::Kind::upper, lvlim::Kind::lower}) {
+                    lvlim::AssessmentOptions one = assessment;
+                    one.kind = side;
+                    const lvlim::Assessment a =
+                        side == kind ? results.rows.back() : lvlim::assess(values, one);
+                    if (side == lvlim::Kind::upper) {
+                        sides.mean_upper = a.mean.mean_upper;
+                        sides.percentile_upper = a.percentile_upper;
+                    } else {
+                        sides.mean_lower = a.mean.mean_lower;
+                        sides.percentile_lower = a.percentile_lower;
+                    }
+                }
+                results.one_sided.push_back(sides);
+            }
         }
     } catch (const lvlim::data::DataError& error) {
         return fail(error.what());
@@ -229,14 +317,29 @@ int run(int argc, char** argv) {
     }
 
     bool failed = false;
-    for (const lvlim::LognormalMean& row : results.rows) {
-        failed = failed || row.limits.status != lvlim::Status::ok;
-        if (format == lvlim::data::Format::text) {
-            for (const std::string& message : row.limits.messages) {
-                std::cerr << program_name << ": confidence "
-                          << lvlim::data::shortest(row.limits.confidence) << ": " << message
-                          << '\n';
+    for (const lvlim::Assessment& row : results.rows) {
+        failed = failed || row.status != lvlim::Status::ok;
+        if (format != lvlim::data::Format::text) {
+            continue;
+        }
+        // What the searches of the mean reported, then what else failed (the report itself
+        // says why the W test was not computed).
+        std::vector<std::string> messages = row.mean.limits.messages;
+        if (row.status != lvlim::Status::ok) {
+            for (const std::string& message : row.messages) {
+                const bool of_the_mean =
+                    std::any_of(messages.begin(), messages.end(), [&](const std::string& m) {
+                        return message == m || message == "mean: " + m;
+                    });
+                if (message != row.fit_message && !of_the_mean) {
+                    messages.push_back(message);
+                }
             }
+        }
+        for (const std::string& message : messages) {
+            std::cerr << program_name << ": confidence "
+                      << lvlim::data::shortest(row.mean.limits.confidence) << ": " << message
+                      << '\n';
         }
     }
     return emit(

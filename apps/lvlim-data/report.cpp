@@ -46,6 +46,73 @@ std::string count_text(double value) {
     return {buffer.data(), result.ptr};
 }
 
+// A value that does not apply (NaN: a limit the kind lacks, everything about a limit value not
+// given) is an empty CSV field.
+std::string csv_number(double value) {
+    return std::isnan(value) ? std::string() : shortest(value);
+}
+
+std::string verdict_text(Verdict verdict) {
+    return verdict == Verdict::none ? std::string() : std::string(to_string(verdict));
+}
+
+// An exceedance fraction as a percentage to 6 significant digits.
+std::string as_percent(double fraction) {
+    return std::isnan(fraction) ? std::string("not computed") : six_digits(100.0 * fraction) + "%";
+}
+
+// The limits of the kind, as the mean's line words them: "95% upper confidence limit of X: a".
+std::string limits_line(const std::string& level, Kind kind, const std::string& what,
+                        const std::string& lower, const std::string& upper) {
+    switch (kind) {
+    case Kind::upper:
+        return level + "upper confidence limit of " + what + ": " + upper;
+    case Kind::lower:
+        return level + "lower confidence limit of " + what + ": " + lower;
+    case Kind::two_sided:
+        break;
+    }
+    return level + "two-sided confidence limits of " + what + ": " + lower + " to " + upper;
+}
+
+// One verdict against the limit value, in words: which side of it the quantity lies on, with
+// the one-sided limit that shows it.
+std::string verdict_line(Verdict verdict, const std::string& subject, const std::string& limit,
+                         const std::string& level, const std::string& upper_name,
+                         double lower, double upper) {
+    const std::string with = " with " + level + "% confidence";
+    switch (verdict) {
+    case Verdict::below:
+        return subject + " is below the limit " + limit + with + " (" + upper_name + " " +
+               six_digits(upper) + ")";
+    case Verdict::above:
+        return subject + " is above the limit " + limit + with + " (lower confidence limit " +
+               six_digits(lower) + ")";
+    case Verdict::undecided: {
+        std::string lowered = subject;
+        lowered.front() = 't';
+        return "Undecided at " + level + "% confidence whether " + lowered +
+               " is below or above the limit " + limit + " (lower confidence limit " +
+               six_digits(lower) + ", " + upper_name + " " + six_digits(upper) + ")";
+    }
+    case Verdict::none:
+        break;
+    }
+    return "No verdict on " + subject + " against the limit " + limit + " at " + level +
+           "% confidence: a limit it needs was not computed (SEARCH FAILED)";
+}
+
+// A p-value; one the search could only bound is said to lie beyond that bound.
+std::string p_value_text(double p, bool bounded) {
+    if (std::isnan(p)) {
+        return "not computed (SEARCH FAILED)";
+    }
+    if (bounded) {
+        return (p < 0.5 ? "less than " : "more than ") + six_digits(p);
+    }
+    return six_digits(p);
+}
+
 } // namespace
 
 std::string shortest(double value) {
@@ -85,47 +152,142 @@ const std::vector<std::string>& field_names() {
     static const std::vector<std::string> names = {
         "n",         "log_mean",  "log_sd",      "nu",         "gammasquared", "confidence",
         "kind",      "mvue",      "sample_mean", "plug_in",    "k_lower",      "k_upper",
-        "log_lower", "log_upper", "mean_lower",  "mean_upper", "status",       "messages"};
+        "log_lower", "log_upper", "mean_lower",  "mean_upper", "status",       "messages",
+        // The assessment, after the fields of the mean.
+        "gm", "gsd", "shapiro_wilk_w", "shapiro_wilk_p", "percentile", "percentile_estimate",
+        "percentile_lower", "percentile_upper", "limit", "exceedance", "exceedance_lower",
+        "exceedance_upper", "mean_p_value", "percentile_p_value", "mean_verdict",
+        "percentile_verdict", "assessment_status"};
     return names;
+}
+
+std::string ordinal(double percentile) {
+    const std::string number = percent(percentile);
+    if (number.find('.') != std::string::npos) {
+        return number + "th";
+    }
+    const int whole = std::stoi(number);
+    if (whole % 100 >= 11 && whole % 100 <= 13) {
+        return number + "th";
+    }
+    switch (whole % 10) {
+    case 1:
+        return number + "st";
+    case 2:
+        return number + "nd";
+    case 3:
+        return number + "rd";
+    default:
+        return number + "th";
+    }
 }
 
 void write_text(std::ostream& out, const Results& results) {
     if (results.rows.empty()) {
         return;
     }
-    const LognormalMean& first = results.rows.front();
-    const Summary& s = first.summary;
+    const Assessment& first = results.rows.front();
+    const Summary& s = first.mean.summary;
     out << "data: " << results.source;
     if (!results.column.empty()) {
         out << ", " << results.column;
     }
     out << '\n';
     out << "number of measurements n: " << s.n << '\n';
+
+    out << "\nfit of the lognormal model: the Shapiro-Wilk W test of the logs\n";
+    if (std::isnan(first.shapiro_wilk_w) || std::isnan(first.shapiro_wilk_p)) {
+        out << "W test " << (first.fit_message.empty() ? "not computed" : first.fit_message)
+            << '\n';
+    } else {
+        out << "W: " << six_digits(first.shapiro_wilk_w)
+            << ", p-value: " << six_digits(first.shapiro_wilk_p) << '\n';
+        out << (first.fit_doubtful
+                    ? "the lognormal model is doubtful: every limit below rests on it"
+                    : "no evidence against the lognormal model")
+            << '\n';
+    }
+    out << "note: the test is weak for small n: with few measurements it seldom detects a "
+           "departure from the lognormal model, so passing it does not show the model holds\n";
+
+    out << "\ngeometric statistics\n";
+    out << "geometric mean: " << six_digits(first.gm) << '\n';
+    out << "geometric standard deviation: " << six_digits(first.gsd) << '\n';
+
+    out << "\nthe mean\n";
     out << "mean of the logs: " << six_digits(s.log_mean) << '\n';
     out << "standard deviation of the logs: " << six_digits(s.log_sd) << '\n';
     out << "minimum-variance unbiased estimate of the mean: " << six_digits(s.mvue) << '\n';
     out << "sample mean: " << six_digits(s.sample_mean) << '\n';
     out << "plug-in estimate of the mean, exp(mean + sd^2/2): " << six_digits(s.plug_in) << '\n';
-    out << "kind of limits: " << to_string(first.limits.kind) << '\n';
-    for (const LognormalMean& row : results.rows) {
+    out << "kind of limits: " << to_string(first.mean.limits.kind) << '\n';
+    for (const Assessment& a : results.rows) {
+        const LognormalMean& row = a.mean;
         const std::string level = percent(row.limits.confidence) + "% ";
-        switch (row.limits.kind) {
-        case Kind::upper:
-            out << level << "upper confidence limit of the mean: " << six_digits(row.mean_upper);
-            break;
-        case Kind::lower:
-            out << level << "lower confidence limit of the mean: " << six_digits(row.mean_lower);
-            break;
-        case Kind::two_sided:
-            out << level
-                << "two-sided confidence limits of the mean: " << six_digits(row.mean_lower)
-                << " to " << six_digits(row.mean_upper);
-            break;
-        }
+        out << limits_line(level, row.limits.kind, "the mean", six_digits(row.mean_lower),
+                           six_digits(row.mean_upper));
         if (row.limits.status != Status::ok) {
             out << " (SEARCH FAILED: not to be trusted)";
         }
         out << '\n';
+    }
+
+    const std::string percentile = "the " + ordinal(first.percentile) + " percentile";
+    out << '\n' << percentile << '\n';
+    out << "estimate, exp(mean + z sd): " << six_digits(first.percentile_estimate) << '\n';
+    for (const Assessment& a : results.rows) {
+        const Kind kind = a.mean.limits.kind;
+        const std::string level = percent(a.mean.limits.confidence) + "% ";
+        out << limits_line(level, kind, percentile, six_digits(a.percentile_lower),
+                           six_digits(a.percentile_upper));
+        if (kind == Kind::upper) {
+            out << " (upper tolerance limit, " << percent(a.percentile) << "% coverage)";
+        }
+        if ((has_lower(kind) && std::isnan(a.percentile_lower)) ||
+            (has_upper(kind) && std::isnan(a.percentile_upper))) {
+            out << " (SEARCH FAILED: not computed)";
+        }
+        out << '\n';
+    }
+    if (first.mean.limits.kind == Kind::two_sided) {
+        out << "two-sided limits are equal-tailed: each end is the one-sided limit at the "
+               "level (1 + confidence) / 2\n";
+    }
+
+    if (!first.limit) {
+        return;
+    }
+    const std::string limit = six_digits(*first.limit);
+    out << "\nagainst the limit value " << limit << '\n';
+    out << "exceedance, the fraction of the population above the limit: "
+        << as_percent(first.exceedance) << '\n';
+    for (const Assessment& a : results.rows) {
+        const Kind kind = a.mean.limits.kind;
+        const std::string level = percent(a.mean.limits.confidence) + "% ";
+        out << limits_line(level, kind, "the exceedance", as_percent(a.exceedance_lower),
+                           as_percent(a.exceedance_upper));
+        if ((has_lower(kind) && std::isnan(a.exceedance_lower)) ||
+            (has_upper(kind) && std::isnan(a.exceedance_upper))) {
+            out << " (SEARCH FAILED: not computed)";
+        }
+        out << '\n';
+    }
+    out << "p-value of the test of \"the mean is at least " << limit
+        << "\": " << p_value_text(first.mean_p_value, first.mean_p_value_bounded) << '\n';
+    out << "p-value of the test of \"" << percentile << " is at least " << limit
+        << "\": " << p_value_text(first.percentile_p_value, false) << '\n';
+    std::string subject = percentile;
+    subject.front() = 'T';
+    for (std::size_t i = 0; i < results.rows.size(); ++i) {
+        const Assessment& a = results.rows[i];
+        const OneSided sides = i < results.one_sided.size() ? results.one_sided[i] : OneSided{};
+        const std::string level = percent(a.mean.limits.confidence);
+        out << verdict_line(a.mean_verdict, "The mean", limit, level, "upper confidence limit",
+                            sides.mean_lower, sides.mean_upper)
+            << '\n';
+        out << verdict_line(a.percentile_verdict, subject, limit, level, "upper tolerance limit",
+                            sides.percentile_lower, sides.percentile_upper)
+            << '\n';
     }
 }
 
@@ -135,7 +297,8 @@ void write_csv(std::ostream& out, const Results& results) {
         out << (i == 0 ? "" : ",") << names[i];
     }
     out << '\n';
-    for (const LognormalMean& row : results.rows) {
+    for (const Assessment& a : results.rows) {
+        const LognormalMean& row = a.mean;
         const Summary& s = row.summary;
         const Limits& l = row.limits;
         const bool lower = has_lower(l.kind);
@@ -163,6 +326,23 @@ void write_csv(std::ostream& out, const Results& results) {
             upper ? shortest(row.mean_upper) : "",
             to_string(l.status),
             messages,
+            csv_number(a.gm),
+            csv_number(a.gsd),
+            csv_number(a.shapiro_wilk_w),
+            csv_number(a.shapiro_wilk_p),
+            csv_number(a.percentile),
+            csv_number(a.percentile_estimate),
+            lower ? csv_number(a.percentile_lower) : "",
+            upper ? csv_number(a.percentile_upper) : "",
+            a.limit ? csv_number(*a.limit) : "",
+            csv_number(a.exceedance),
+            lower ? csv_number(a.exceedance_lower) : "",
+            upper ? csv_number(a.exceedance_upper) : "",
+            csv_number(a.mean_p_value),
+            csv_number(a.percentile_p_value),
+            verdict_text(a.mean_verdict),
+            verdict_text(a.percentile_verdict),
+            to_string(a.status),
         };
         for (std::size_t i = 0; i < fields.size(); ++i) {
             out << (i == 0 ? "" : ",") << csv_field(fields[i]);
@@ -179,7 +359,11 @@ void write_json(std::ostream& out, const Results& results) {
     const auto number = [](bool present, double value) {
         return present && std::isfinite(value) ? json(value) : json(nullptr);
     };
-    for (const LognormalMean& row : results.rows) {
+    const auto verdict = [](Verdict v) {
+        return v == Verdict::none ? json(nullptr) : json(std::string(to_string(v)));
+    };
+    for (const Assessment& a : results.rows) {
+        const LognormalMean& row = a.mean;
         const Summary& s = row.summary;
         const Limits& l = row.limits;
         const bool lower = has_lower(l.kind);
@@ -203,6 +387,23 @@ void write_json(std::ostream& out, const Results& results) {
         item["mean_upper"] = number(upper, row.mean_upper);
         item["status"] = to_string(l.status);
         item["messages"] = l.messages;
+        item["gm"] = number(true, a.gm);
+        item["gsd"] = number(true, a.gsd);
+        item["shapiro_wilk_w"] = number(true, a.shapiro_wilk_w);
+        item["shapiro_wilk_p"] = number(true, a.shapiro_wilk_p);
+        item["percentile"] = number(true, a.percentile);
+        item["percentile_estimate"] = number(true, a.percentile_estimate);
+        item["percentile_lower"] = number(lower, a.percentile_lower);
+        item["percentile_upper"] = number(upper, a.percentile_upper);
+        item["limit"] = a.limit ? number(true, *a.limit) : json(nullptr);
+        item["exceedance"] = number(true, a.exceedance);
+        item["exceedance_lower"] = number(lower, a.exceedance_lower);
+        item["exceedance_upper"] = number(upper, a.exceedance_upper);
+        item["mean_p_value"] = number(true, a.mean_p_value);
+        item["percentile_p_value"] = number(true, a.percentile_p_value);
+        item["mean_verdict"] = verdict(a.mean_verdict);
+        item["percentile_verdict"] = verdict(a.percentile_verdict);
+        item["assessment_status"] = to_string(a.status);
         rows.push_back(std::move(item));
     }
     json document;

@@ -185,3 +185,6 @@ struct LognormalMean {
 [[nodiscard]] Kind kind_from_string(const std::string& name);
 
 } // namespace lvlim
+
+// The one-sample assessment against a limit value.
+#include "lvlim/assessment.hpp" // IWYU pragma: export
