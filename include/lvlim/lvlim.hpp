@@ -188,3 +188,5 @@ struct LognormalMean {
 
 // The one-sample assessment against a limit value.
 #include "lvlim/assessment.hpp" // IWYU pragma: export
+// Planning a study: power and sample size.
+#include "lvlim/planning.hpp" // IWYU pragma: export
