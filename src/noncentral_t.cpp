@@ -6,6 +6,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <numbers>
 #include <utility>
 
 #include <boost/math/distributions/non_central_t.hpp>

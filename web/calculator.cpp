@@ -9,6 +9,7 @@
 #include <cmath>
 #include <exception>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -79,33 +80,6 @@ std::string field_of(const std::string& message, const std::string& source) {
         return "log_mean";
     }
     return source;
-}
-
-// The rows of `summary` at each confidence level, or the message of the API's refusal (after
-// `prefix`, as lvlim-data names its input before it).
-void compute_rows(Outcome& out, const Summary& summary, const std::string& kind_name,
-                  const Confidences& confidences, const std::string& field,
-                  const std::string& prefix) {
-    std::optional<Kind> kind;
-    try {
-        kind = kind_from_string(kind_name);
-    } catch (const std::invalid_argument& e) {
-        out.errors.push_back({"kind", e.what()});
-    }
-    if (confidences.error) {
-        out.errors.push_back({"confidence", *confidences.error});
-    }
-    if (!out.errors.empty()) {
-        return;
-    }
-    try {
-        for (const double confidence : confidences.values) {
-            out.rows.push_back({confidence, *kind, lognormal_mean(summary, *kind, confidence)});
-        }
-    } catch (const std::exception& e) {
-        out.rows.clear();
-        out.errors.push_back({field_of(e.what(), field), prefix + e.what()});
-    }
 }
 
 // Characters that look like blanks or minus signs but are neither, as spreadsheets and web
@@ -191,6 +165,69 @@ std::optional<std::string> lookalike_in_text(std::string_view text, const std::s
                " with the ordinary minus (a measurement must be positive all the same)";
     }
     return message + ", which is not read as a blank: replace it by an ordinary blank";
+}
+
+// The percentile and the limit value, in lvlim-data's words; errors for their fields.
+std::optional<AssessmentOptions> assessment_options(Outcome& out, const AssessmentInput& input) {
+    AssessmentOptions options;
+    bool good = true;
+    const std::string_view p = input.percentile.empty() ? std::string_view("0.95") : input.percentile;
+    const std::optional<double> percentile = number(p);
+    if (!percentile || !(*percentile > 0.0 && *percentile < 1.0)) {
+        out.errors.push_back({"percentile", lookalike_in_field("the percentile", p).value_or(
+            "invalid percentile " + quoted(p) + ": the percentile is a probability strictly "
+            "between 0 and 1, such as 0.95 for the 95th percentile")});
+        good = false;
+    } else {
+        options.percentile = *percentile;
+    }
+    if (!input.limit.empty()) {
+        const std::optional<double> limit = number(input.limit);
+        if (!limit || !(*limit > 0.0)) {
+            out.errors.push_back({"limit", lookalike_in_field("the limit value", input.limit).value_or(
+                "invalid limit value " + quoted(input.limit) + ": the limit value is a number "
+                "above 0, in the units of the data")});
+            good = false;
+        } else {
+            options.limit = *limit;
+        }
+    }
+    return good ? std::optional(options) : std::nullopt;
+}
+
+// The rows at each confidence level: the assessment of `values` (or of `summary` when there are
+// none), or the message of the API's refusal (after `prefix`, as lvlim-data names its input
+// before it).
+void compute_rows(Outcome& out, const Summary& summary, std::span<const double> values,
+                  const std::string& kind_name, const Confidences& confidences,
+                  const AssessmentInput& input, const std::string& field,
+                  const std::string& prefix) {
+    std::optional<Kind> kind;
+    try {
+        kind = kind_from_string(kind_name);
+    } catch (const std::invalid_argument& e) {
+        out.errors.push_back({"kind", e.what()});
+    }
+    if (confidences.error) {
+        out.errors.push_back({"confidence", *confidences.error});
+    }
+    std::optional<AssessmentOptions> options = assessment_options(out, input);
+    if (!out.errors.empty()) {
+        return;
+    }
+    options->kind = *kind;
+    try {
+        for (const double confidence : confidences.values) {
+            options->confidence = confidence;
+            out.rows.push_back({confidence, *kind,
+                                values.empty() ? assess(summary, *options)
+                                               : assess(values, *options)});
+        }
+        out.summary = out.rows.front().assessment.mean.summary;
+    } catch (const std::exception& e) {
+        out.rows.clear();
+        out.errors.push_back({field_of(e.what(), field), prefix + e.what()});
+    }
 }
 
 // A table as read_data will see it: its separator, header, columns, and for each column
@@ -378,7 +415,7 @@ Confidences read_confidences(std::string_view text) {
 
 Outcome from_measurements(std::string_view text, const std::string& source,
                           const std::string& column, const std::string& kind,
-                          std::string_view confidences) {
+                          std::string_view confidences, const AssessmentInput& assessment) {
     Outcome out;
     const Confidences levels = read_confidences(confidences);
     const auto refuse = [&](const std::string& field, std::string message) {
@@ -420,17 +457,21 @@ Outcome from_measurements(std::string_view text, const std::string& source,
         if (const auto refused = log_sd_refused(data.summary.log_sd)) {
             return refuse("data", source + ": " + *refused);
         }
-        out.summary = data.summary;
         out.read_from = data.column;
+        compute_rows(out, data.summary, out.values, kind, levels, assessment, "data",
+                     source + ": ");
     } catch (const data::DataError& e) {
         return refuse("data", e.what());
     }
-    compute_rows(out, *out.summary, kind, levels, "data", source + ": ");
+    if (!out.errors.empty()) {
+        out.values.clear();
+    }
     return out;
 }
 
 Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_view log_sd,
-                  const std::string& kind, std::string_view confidences) {
+                  const std::string& kind, std::string_view confidences,
+                  const AssessmentInput& assessment) {
     Outcome out;
     const Confidences levels = read_confidences(confidences);
     const std::optional<double> count = number(n);
@@ -471,8 +512,66 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
         }
         return out;
     }
-    out.summary = summary_from_logs(static_cast<std::size_t>(*count), *mean, *sd);
-    compute_rows(out, *out.summary, kind, levels, "log_sd", "");
+    compute_rows(out, summary_from_logs(static_cast<std::size_t>(*count), *mean, *sd), {}, kind,
+                 levels, assessment, "log_sd", "");
+    return out;
+}
+
+Plan plan(const PlanInput& input) {
+    Plan out;
+    PlanSetting setting;
+    const auto read = [&](std::string_view text, const char* field, const char* name)
+        -> std::optional<double> {
+        const std::optional<double> value = number(text);
+        if (!value) {
+            out.errors.push_back({field, lookalike_in_field(name, text).value_or(
+                                             std::string(name) + " " + quoted(text) +
+                                             " is not a number")});
+        }
+        return value;
+    };
+    const auto gsd = read(input.gsd, "gsd", "the GSD");
+    const auto ratio = read(input.ratio, "ratio", "the ratio");
+    const auto percentile = read(input.percentile, "plan-percentile", "the percentile");
+    const auto confidence = read(input.confidence, "plan-confidence", "the confidence");
+    const auto target = read(input.target, "target", "the target");
+    // Each value checked by the API, its message under its field.
+    const auto check = [&](const char* field, auto&& apply) {
+        try {
+            apply();
+        } catch (const std::invalid_argument& e) {
+            out.errors.push_back({field, e.what()});
+        }
+    };
+    if (gsd) {
+        check("gsd", [&] { setting.log_sd = log_sd_from_gsd(*gsd); });
+    }
+    check("statistic", [&] { setting.statistic = statistic_from_string(input.statistic); });
+    if (ratio) {
+        setting.ratio = *ratio;
+    }
+    if (percentile) {
+        setting.percentile = *percentile;
+    }
+    if (confidence) {
+        setting.confidence = *confidence;
+    }
+    out.goal = input.goal == "expected_ratio" ? Goal::expected_ratio : Goal::power;
+    if (!out.errors.empty() || !target) {
+        return out;
+    }
+    out.target = *target;
+    try {
+        out.result = sample_size(setting, Target{out.goal, *target});
+    } catch (const std::invalid_argument& e) {
+        const std::string_view m = e.what();
+        const char* field = m.find("ratio") != std::string_view::npos && out.goal == Goal::power
+                                ? "ratio"
+                            : m.find("percentile") != std::string_view::npos ? "plan-percentile"
+                            : m.find("confidence") != std::string_view::npos ? "plan-confidence"
+                                                                             : "target";
+        out.errors.push_back({field, e.what()});
+    }
     return out;
 }
 

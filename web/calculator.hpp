@@ -10,7 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "lvlim/assessment.hpp"
 #include "lvlim/lvlim.hpp"
+#include "lvlim/planning.hpp"
 
 namespace lvlim::web {
 
@@ -21,11 +23,19 @@ struct FieldError {
     std::string message;
 };
 
-// One row of results, one per confidence level, with the fields of lvlim-data's JSON row.
+// One row of results, one per confidence level, with the fields of lvlim-data's JSON row: the
+// assessment at that level (its `mean` the limits of the mean).
 struct Row {
     double confidence = 0.0;
     Kind kind = Kind::two_sided;
-    LognormalMean result;
+    Assessment assessment;
+};
+
+// What is assessed besides the mean: the percentile P (text, "" for 0.95) and the limit value
+// (text, "" for none), read as lvlim-data reads --percentile and --limit.
+struct AssessmentInput {
+    std::string_view percentile;
+    std::string_view limit;
 };
 
 struct Outcome {
@@ -56,12 +66,37 @@ struct Confidences {
 // more than one column of numbers and none chosen, the outcome is an error for "column". Before
 // anything is read the whole text is searched for decimal commas in a table, for non-breaking
 // and other unusual spaces and for Unicode minus signs, each refused with a message naming it.
+// The rows are lvlim::assess of the measurements (from_logs: of the summary, without the W
+// test) at each confidence level, as lvlim-data computes them.
 [[nodiscard]] Outcome from_measurements(std::string_view text, const std::string& source,
                                         const std::string& column, const std::string& kind,
-                                        std::string_view confidences);
+                                        std::string_view confidences,
+                                        const AssessmentInput& assessment = {});
 [[nodiscard]] Outcome from_logs(std::string_view n, std::string_view log_mean,
                                 std::string_view log_sd, const std::string& kind,
-                                std::string_view confidences);
+                                std::string_view confidences,
+                                const AssessmentInput& assessment = {});
+
+// A plan as lvlim-plan makes it: the sample size over n from 3 to 1000 for a GSD, a ratio of
+// the true value to the limit, a statistic, a percentile, a confidence and a target (a power,
+// or for the mean an expected ratio), each given as text. Refusals are FieldErrors for "gsd",
+// "ratio", "statistic", "plan-percentile", "plan-confidence", "target".
+struct Plan {
+    std::optional<SampleSize> result;
+    Goal goal = Goal::power;
+    double target = 0.0;
+    std::vector<FieldError> errors;
+};
+struct PlanInput {
+    std::string_view gsd;
+    std::string_view ratio;
+    std::string statistic;
+    std::string_view percentile;
+    std::string_view confidence;
+    std::string goal; // "power" or "expected_ratio"
+    std::string_view target;
+};
+[[nodiscard]] Plan plan(const PlanInput& input);
 
 // One cell of a table of k: the lognormal setting of n measurements (nu = n - 1,
 // gammasquared = n, lambda 0.5, mu 0) at log standard deviation `sigma`.
