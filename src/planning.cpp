@@ -18,6 +18,7 @@
 #include <map>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include <boost/math/special_functions/gamma.hpp>
 
@@ -472,14 +473,14 @@ PowerResult expected_ratio(std::size_t n, const PlanSetting& setting) {
     if (setting.statistic != Statistic::mean) {
         refuse("the expected ratio is that of the mean's upper limit, not the percentile's");
     }
-    return mean_row(n, setting, setting.ratio.has_value(), true).expected_ratio;
+    return mean_row(n, setting, false, true).expected_ratio;
 }
 
 namespace {
 
 // The grid of a search: every n of a range of up to grid_points values, otherwise grid_points
 // values spaced evenly on the log scale, both ends included.
-constexpr std::size_t grid_points = 32;
+constexpr std::size_t grid_points = 16;
 
 std::vector<std::size_t> search_grid(std::size_t from, std::size_t to) {
     std::vector<std::size_t> grid;
@@ -505,9 +506,8 @@ std::vector<std::size_t> search_grid(std::size_t from, std::size_t to) {
 
 } // namespace
 
-SampleSize sample_size(const PlanSetting& setting, const Target& target, std::size_t n_from,
-                       std::size_t n_to,
-                       const std::function<void(const PlanRow&, std::size_t)>& progress) {
+void check_search(const PlanSetting& setting, const Target& target, std::size_t n_from,
+                  std::size_t n_to) {
     check_setting(setting);
     if (n_from > n_to) {
         refuse("the range of n " + std::to_string(n_from) + ":" + std::to_string(n_to) +
@@ -515,8 +515,7 @@ SampleSize sample_size(const PlanSetting& setting, const Target& target, std::si
     }
     check_n(n_from);
     check_n(n_to);
-    const bool by_power = target.goal == Goal::power;
-    if (by_power) {
+    if (target.goal == Goal::power) {
         if (!(target.value > 0.0 && target.value < 1.0)) {
             refuse("target power = " + shortest(target.value) +
                    " must lie strictly between 0 and 1");
@@ -534,6 +533,13 @@ SampleSize sample_size(const PlanSetting& setting, const Target& target, std::si
         }
     }
 
+}
+
+SampleSize sample_size(const PlanSetting& setting, const Target& target, std::size_t n_from,
+                       std::size_t n_to,
+                       const std::function<void(const PlanRow&, std::size_t)>& progress) {
+    check_search(setting, target, n_from, n_to);
+    const bool by_power = target.goal == Goal::power;
     SampleSize out;
     const auto value_of = [&](const PlanRow& row) {
         return by_power ? row.power.value : row.expected_ratio.value;
@@ -542,8 +548,21 @@ SampleSize sample_size(const PlanSetting& setting, const Target& target, std::si
         const double v = value_of(row);
         return by_power ? v >= target.value : v <= target.value;
     };
+    // A one-row range gets both quantities (where they apply), a search the one it searches.
     const auto evaluate = [&](std::size_t n) -> const PlanRow& {
-        out.rows.push_back(plan_row(n, setting));
+        PlanRow row;
+        if (n_from == n_to) {
+            row = plan_row(n, setting);
+        } else if (setting.statistic == Statistic::percentile) {
+            row.n = n;
+            row.power = percentile_power(n, setting);
+        } else {
+            row = mean_row(n, setting, by_power, !by_power);
+        }
+        row.status = row.power.status == Status::ok && row.expected_ratio.status == Status::ok
+                         ? Status::ok
+                         : Status::search_failed;
+        out.rows.push_back(std::move(row));
         if (progress) {
             progress(out.rows.back(), out.rows.size());
         }

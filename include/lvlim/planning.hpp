@@ -64,7 +64,8 @@ struct PlanSetting {
 };
 
 // One computed value with its error bound. `error` bounds |value - exact|: the quadrature's
-// estimate plus the bound on the part of the integral outside the engine's range of s. status
+// estimate plus the bound on the part of the integral outside the engine's range of s (0 for
+// the percentile's closed form; infinite where there is no bound). status
 // is ok when error is within the tolerance (1e-6 absolute for power, 1e-6 relative for the
 // expected ratio) and every search of the engine converged; search_failed otherwise, with the
 // reasons in `messages`. value is NaN where it is not computed at all.
@@ -83,9 +84,9 @@ struct PowerResult {
 [[nodiscard]] PowerResult expected_ratio(std::size_t n, const PlanSetting& setting);
 
 // One row of the curve over n: the power (NaN without a ratio) and, for the mean, the expected
-// ratio (NaN for the percentile), with the worse status of the two and their messages. For the
-// mean both come from the same evaluations of the engine, bit for bit the values power() and
-// expected_ratio() return.
+// ratio (NaN for the percentile), with the worse status of the two. Each is bit for bit the value
+// power() or expected_ratio() returns; for the mean the second reuses the engine's limits that
+// the first searched where their nodes meet.
 struct PlanRow {
     std::size_t n = 0;
     PowerResult power;
@@ -105,10 +106,12 @@ struct Target {
 
 // The result of a search over n_from..n_to.
 //
-// The search evaluates a grid over the range (every n in a range of up to 32 values, otherwise
-// 32 values spaced evenly on the log scale, both ends included), then bisects between the last
+// The search evaluates a grid over the range (every n in a range of up to 16 values, otherwise
+// 16 values spaced evenly on the log scale, both ends included), then bisects between the last
 // grid point short of the target and the first that reaches it. `rows` holds every evaluated n,
-// in increasing n: the curve. "Checked monotone" means: over these evaluated n, each power is at
+// in increasing n: the curve. Each row holds the quantity searched (the other is NaN), bit for
+// bit what power() or expected_ratio() returns; a range of one n (n_from == n_to) holds the
+// plan_row() of that n, both quantities where they apply. "Checked monotone" means: over these evaluated n, each power is at
 // least the one before it (each expected ratio at most the one before it) less the sum of their
 // error bounds. Monotonicity between evaluated points is assumed, not shown. When the check
 // fails, `monotone` is false, a message names the first pair out of order, and the sample size
@@ -127,6 +130,10 @@ struct SampleSize {
 // of its range, or a goal the setting cannot have (power without a ratio, the expected ratio of
 // the percentile). `progress`, when given, is called after each row is computed, with the row
 // and the number of rows computed so far (from the calling thread).
+// The checks sample_size makes before it computes anything: std::invalid_argument as it raises.
+void check_search(const PlanSetting& setting, const Target& target, std::size_t n_from,
+                  std::size_t n_to);
+
 [[nodiscard]] SampleSize sample_size(
     const PlanSetting& setting, const Target& target, std::size_t n_from = min_measurements,
     std::size_t n_to = 1000,
