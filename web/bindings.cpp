@@ -163,15 +163,6 @@ val table_cell(double n, double sigma, const std::string& kind, double confidenc
     return out;
 }
 
-val power_object(const lvlim::PowerResult& p) {
-    val out = val::object();
-    out.set("value", number_or_null(p.value));
-    out.set("error", number_or_null(p.error));
-    out.set("status", std::string(lvlim::to_string(p.status)));
-    out.set("messages", messages_array(p.messages));
-    return out;
-}
-
 // A sample-size search with lvlim-plan's JSON fields (sample_size, achieved, rows), or errors.
 val plan(const std::string& gsd, const std::string& ratio, const std::string& statistic,
          const std::string& percentile, const std::string& confidence, const std::string& goal,

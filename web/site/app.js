@@ -9,7 +9,10 @@
   // lvlim-data's fields of a result row, in its order.
   const rowFields = ['n', 'log_mean', 'log_sd', 'nu', 'gammasquared', 'confidence', 'kind', 'mvue',
     'sample_mean', 'plug_in', 'k_lower', 'k_upper', 'log_lower', 'log_upper', 'mean_lower',
-    'mean_upper', 'status', 'messages'];
+    'mean_upper', 'status', 'messages', 'gm', 'gsd', 'shapiro_wilk_w', 'shapiro_wilk_p',
+    'percentile', 'percentile_estimate', 'percentile_lower', 'percentile_upper', 'limit',
+    'exceedance', 'exceedance_lower', 'exceedance_upper', 'mean_p_value', 'percentile_p_value',
+    'mean_verdict', 'percentile_verdict', 'assessment_status'];
 
   const show6 = (x) => (x === null || x === undefined ? '—' : Number(x).toPrecision(6));
   const full = (x) => (x === null || x === undefined ? '' : String(x));
@@ -17,7 +20,7 @@
   let currentTab = 'data';
 
   function showFailure(text) {
-    const state = currentTab === 'table' ? $('table-state') : $('state');
+    const state = currentTab === 'table' ? $('table-state') : currentTab === 'plan' ? $('plan-state') : $('state');
     state.dataset.state = 'error';
     state.textContent = text;
     if (currentTab === 'table') { $('table-stop').disabled = true; $('table-start').disabled = false; }
@@ -104,7 +107,7 @@
 
   // ---- Tabs ----------------------------------------------------------------------------------
 
-  const tabs = [$('tab-data'), $('tab-summary'), $('tab-table')];
+  const tabs = [$('tab-data'), $('tab-summary'), $('tab-plan'), $('tab-table')];
 
   function selectTab(name, focus) {
     currentTab = name;
@@ -115,7 +118,7 @@
       $(tab.getAttribute('aria-controls')).hidden = !selected;
       if (selected && focus) tab.focus();
     }
-    $('calculator').hidden = name === 'table';
+    $('calculator').hidden = name === 'table' || name === 'plan';
     // Summary statistics have no pictures: say so instead of empty frames.
     $('pictures-none').hidden = name !== 'summary';
     $('pictures-body').hidden = name === 'summary';
@@ -158,7 +161,11 @@
   function compute() {
     updateUrl(null);
     if (currentTab === 'table' || calculator === null) return;
-    const job = { id: ++latest, kind: kind(), confidence: $('confidence').value };
+    if (currentTab === 'plan') { computePlan(); return; }
+    const job = {
+      id: ++latest, kind: kind(), confidence: $('confidence').value,
+      percentile: $('percentile').value.trim(), limit: $('limit').value.trim(),
+    };
     if (currentTab === 'data') {
       if ($('data').value.trim() === '') { clearResults(urlNote || 'Enter measurements, or try the example.'); return; }
       // Read by lvlim-data's reader: an opened file under its name, pasted text as "data".
@@ -186,6 +193,8 @@
     clearErrors();
     lastAnswer = null;
     $('result-body').replaceChildren();
+    $('verdicts').replaceChildren();
+    $('fit').hidden = true;
     $('strip-plot').replaceChildren();
     $('qq-plot').replaceChildren();
     for (const b of ['download-csv', 'download-json', 'download-strip', 'download-qq']) $(b).disabled = true;
@@ -226,6 +235,8 @@
     updateUrl(answer);
     const body = $('result-body');
     body.replaceChildren();
+    $('verdicts').replaceChildren();
+    $('fit').hidden = true;
     const state = $('state');
     if (answer.errors.length > 0) {
       for (const error of answer.errors) {
@@ -242,16 +253,28 @@
     }
     lastAnswer = answer;
     const s = answer.summary;
-    const summary = document.createElement('dl');
-    summary.className = 'values';
-    addPair(summary, 'n, number of measurements', valueElement('n', s.n, String(s.n)));
+    const first = answer.results[0];
+    showVerdicts(answer);
+    showFit(first);
+    const section = (title) => {
+      const h = document.createElement('h3');
+      h.textContent = title;
+      const list = document.createElement('dl');
+      list.className = 'values';
+      body.append(h, list);
+      return list;
+    };
+    const geometric = section('Geometric mean and standard deviation');
+    addPair(geometric, 'n, number of measurements', valueElement('n', s.n, String(s.n)));
+    addPair(geometric, 'GM, geometric mean', valueElement('gm', first.gm));
+    addPair(geometric, 'GSD, geometric standard deviation', valueElement('gsd', first.gsd));
+    const summary = section('The mean');
     addPair(summary, 'Mean of the logs', valueElement('log_mean', s.log_mean));
     addPair(summary, 'Standard deviation of the logs', valueElement('log_sd', s.log_sd));
     addPair(summary, 'Unbiased estimate of the mean (minimum variance)', valueElement('mvue', s.mvue));
     addPair(summary, 'Arithmetic mean of the sample', valueElement('sample_mean', s.sample_mean,
       s.sample_mean === null ? 'not known from summary statistics' : undefined));
     addPair(summary, 'Plug-in estimate exp(mean + sd²/2)', valueElement('plug_in', s.plug_in));
-    body.append(summary);
 
     let failed = 0;
     for (const row of answer.results) {
@@ -269,6 +292,7 @@
       if (labels.upper) addPair(list, labels.upper, valueElement('mean_upper', row.mean_upper, mark + show6(row.mean_upper) + overflow(row.mean_upper)));
       addPair(list, 'Searches', valueElement('status', row.status, bad ? '⚠ search failed: this limit is not to be trusted' : 'converged'));
       box.append(list);
+      box.append(...assessmentParts(row));
       if (bad) {
         ++failed;
         box.classList.add('failed');
@@ -310,6 +334,106 @@
   }
 
   let drawn = null;
+  // ---- The assessment ------------------------------------------------------------------------
+
+  const limitText = (row) => `${String(row.limit)}${$('unit').value.trim() ? ` ${$('unit').value.trim()}` : ''}`;
+  // "95th" for 0.95, "99.9th" for 0.999.
+  const ordinal = (p) => {
+    const text = percent(p).slice(0, -1);
+    const last = text.endsWith('1') && !text.endsWith('11') ? 'st' : text.endsWith('2') && !text.endsWith('12') ? 'nd'
+      : text.endsWith('3') && !text.endsWith('13') ? 'rd' : 'th';
+    return text + last;
+  };
+
+  // The verdicts in plain words, one line for the mean and one for the percentile at each level.
+  function showVerdicts(answer) {
+    const box = $('verdicts');
+    const first = answer.results[0];
+    if (first.limit === null) {
+      const p = document.createElement('p');
+      p.className = 'verdict none';
+      p.textContent = `Enter a limit value to see whether the mean and the ${ordinal(first.percentile)} percentile are below it.`;
+      box.replaceChildren(p);
+      return;
+    }
+    for (const row of answer.results) {
+      for (const [what, name, field, pField] of [
+        ['mean', 'The mean', 'mean_verdict', 'mean_p_value'],
+        ['percentile', `The ${ordinal(row.percentile)} percentile`, 'percentile_verdict', 'percentile_p_value']]) {
+        const verdict = row[field];
+        const p = document.createElement('p');
+        p.className = `verdict ${verdict || 'none'}`;
+        const c = percent(row.confidence);
+        const pValue = `p-value ${show6(row[pField])}${what === 'mean' && row.mean_p_value_bounded ? ', the bound of its search' : ''}`;
+        const words = {
+          below: `${name} is below the limit ${limitText(row)} with ${c} confidence (${pValue}).`,
+          above: `${name} is above the limit ${limitText(row)} with ${c} confidence (${pValue}).`,
+          undecided: `Undecided at ${c} confidence: ${name.toLowerCase()} may be below or above the limit ${limitText(row)} (${pValue}). More measurements may decide it.`,
+        };
+        p.append(valueElement(field, verdict,
+          words[verdict] || `⚠ ${name}: no verdict, as a limit it needs was not computed.`));
+        box.append(p);
+      }
+    }
+  }
+
+  function showFit(row) {
+    const list = document.createElement('dl');
+    list.className = 'values';
+    const title = document.createElement('h3');
+    title.textContent = 'Does the lognormal model fit?';
+    if (row.shapiro_wilk_w === null) {
+      const note = document.createElement('p');
+      note.textContent = row.fit_message || 'The W test needs the measurements themselves.';
+      $('fit-values').replaceChildren(title, note);
+    } else {
+      addPair(list, 'W of the logs (Shapiro-Wilk)', valueElement('shapiro_wilk_w', row.shapiro_wilk_w));
+      addPair(list, 'p-value', valueElement('shapiro_wilk_p', row.shapiro_wilk_p));
+      const verdict = document.createElement('p');
+      verdict.className = row.fit_doubtful ? 'fit doubtful' : 'fit';
+      verdict.textContent = (row.fit_doubtful
+        ? 'The lognormal model is doubtful (p < 0.05): every limit here rests on it.'
+        : 'No evidence against the lognormal model.') + ' The test is weak for small samples.';
+      $('fit-values').replaceChildren(title, list, verdict);
+    }
+    $('fit').hidden = false;
+  }
+
+  // The percentile, the exceedance and the p-values of one row.
+  function assessmentParts(row) {
+    const parts = [];
+    const p = percent(row.confidence);
+    const name = `${ordinal(row.percentile)} percentile`;
+    const list = document.createElement('dl');
+    list.className = 'values';
+    addPair(list, `Estimate of the ${name}`, valueElement('percentile_estimate', row.percentile_estimate));
+    if (row.kind !== 'lower') {
+      addPair(list, `${row.kind === 'upper' ? p : `${p} two-sided`} upper tolerance limit of the ${name}`, valueElement('percentile_upper', row.percentile_upper));
+    }
+    if (row.kind !== 'upper') {
+      addPair(list, `${row.kind === 'lower' ? p : `${p} two-sided`} lower limit of the ${name}`, valueElement('percentile_lower', row.percentile_lower));
+    }
+    list.append(valueElement('percentile', row.percentile, ''));
+    parts.push(list);
+    if (row.limit !== null) {
+      const over = document.createElement('dl');
+      over.className = 'values';
+      const share = (v) => (v === null ? '—' : `${Number((v * 100).toPrecision(4))}%`);
+      addPair(over, `Fraction above the limit ${limitText(row)}`, valueElement('exceedance', row.exceedance, share(row.exceedance)));
+      if (row.kind !== 'lower') addPair(over, `${p} upper limit of the fraction`, valueElement('exceedance_upper', row.exceedance_upper, share(row.exceedance_upper)));
+      if (row.kind !== 'upper') addPair(over, `${p} lower limit of the fraction`, valueElement('exceedance_lower', row.exceedance_lower, share(row.exceedance_lower)));
+      addPair(over, 'p-value, mean at least the limit', valueElement('mean_p_value', row.mean_p_value));
+      addPair(over, `p-value, ${name} at least the limit`, valueElement('percentile_p_value', row.percentile_p_value));
+      over.append(valueElement('limit', row.limit, ''));
+      parts.push(over);
+    }
+    const status = valueElement('assessment_status', row.assessment_status, row.assessment_status === 'ok' ? ''
+      : `⚠ ${row.assessment_messages.join('; ')}`);
+    if (row.assessment_status !== 'ok') status.className = 'failed-mark';
+    parts.push(status);
+    return parts;
+  }
+
   function drawPlots(answer, row) {
     drawn = { answer, row };
     const strip = $('strip-plot');
@@ -326,6 +450,7 @@
       const p = percent(row.confidence);
       if (row.mean_lower !== null) marks.push({ value: row.mean_lower, label: `${p} lower`, colour: '#a4161a', dash: true });
       if (row.mean_upper !== null) marks.push({ value: row.mean_upper, label: `${p} upper`, colour: '#a4161a', dash: true });
+      if (row.limit !== null) marks.push({ value: row.limit, label: 'limit value', colour: '#7a4b00' });
     }
     strip.innerHTML = Plots.strip(answer.plot, marks, strip.clientWidth);
     qq.innerHTML = Plots.qq(answer.plot, answer.summary.log_mean, answer.summary.log_sd, qq.clientWidth);
@@ -337,7 +462,7 @@
   let resizeTimer = null;
   window.addEventListener('resize', () => {
     clearTimeout(resizeTimer);
-    resizeTimer = setTimeout(() => { if (drawn) drawPlots(drawn.answer, drawn.row); }, 100);
+    resizeTimer = setTimeout(() => { if (drawn) drawPlots(drawn.answer, drawn.row); drawPlan(); }, 100);
   });
 
   // ---- Downloads -----------------------------------------------------------------------------
@@ -412,7 +537,15 @@
     } else {
       q.set('tab', 'table');
     }
-    if (currentTab !== 'table') {
+    if (currentTab === 'plan') {
+      q.set('tab', 'plan');
+      for (const [name, id] of [['gsd', 'plan-gsd'], ['ratio', 'plan-ratio'], ['statistic', 'plan-statistic'],
+        ['percentile', 'plan-percentile'], ['confidence', 'plan-confidence']]) q.set(name, $(id).value.trim());
+      q.set(goal(), $('plan-target').value.trim());
+    } else if (currentTab !== 'table') {
+      if ($('limit').value.trim() !== '') q.set('limit', $('limit').value.trim());
+      if ($('unit').value.trim() !== '') q.set('unit', $('unit').value.trim());
+      q.set('percentile', $('percentile').value.trim());
       q.set('confidence', $('confidence').value.trim());
       q.set('kind', kind());
     }
@@ -433,7 +566,15 @@
       urlNote = `This link was made without its measurements (${omittedText[q.get('omitted')] || 'they did not fit in it'}): ` +
         'paste or open them again.';
     }
-    if (q.has('confidence')) $('confidence').value = q.get('confidence');
+    if (q.get('tab') === 'plan') {
+      for (const [name, id] of [['gsd', 'plan-gsd'], ['ratio', 'plan-ratio'], ['statistic', 'plan-statistic'],
+        ['percentile', 'plan-percentile'], ['confidence', 'plan-confidence']]) if (q.has(name)) $(id).value = q.get(name);
+      const wanted = q.has('expected_ratio') ? 'expected_ratio' : 'power';
+      document.querySelector(`input[name="goal"][value="${wanted}"]`).checked = true;
+      if (q.has(wanted)) $('plan-target').value = q.get(wanted);
+      return 'plan';
+    }
+    for (const f of ['confidence', 'limit', 'unit', 'percentile']) if (q.has(f)) $(f).value = q.get(f);
     const k = q.get('kind');
     const radio = document.querySelector(`input[name="kind"][value="${CSS.escape(k || '')}"]`);
     if (radio) radio.checked = true;
@@ -527,8 +668,91 @@
   // Typed or pasted text is no longer the file's.
   $('data').addEventListener('input', () => { fileName = ''; urlNote = null; });
 
-  for (const id of ['data', 'n', 'log_mean', 'log_sd', 'confidence']) $(id).addEventListener('input', schedule);
+  for (const id of ['data', 'n', 'log_mean', 'log_sd', 'confidence', 'limit', 'unit', 'percentile']) $(id).addEventListener('input', schedule);
   for (const radio of document.querySelectorAll('input[name="kind"]')) radio.addEventListener('change', schedule);
+
+  // ---- Planning a study ----------------------------------------------------------------------
+
+  const goal = () => document.querySelector('input[name="goal"]:checked').value;
+  const planFields = { gsd: 'plan-gsd', ratio: 'plan-ratio', statistic: 'plan-statistic',
+    'plan-percentile': 'plan-percentile', 'plan-confidence': 'plan-confidence', target: 'plan-target' };
+  let planEngine = null;
+  let planLatest = 0;
+  let planAnswer = null;
+  let planRunning = false;
+
+  function planState(text, state) {
+    $('plan-state').textContent = text;
+    $('plan-state').dataset.state = state;
+  }
+
+  function computePlan() {
+    if (engineBroken) { planState(engineBroken, 'error'); return; }
+    if (!planEngine) {
+      planEngine = makeEngine(showPlan, (text) => { ++planLatest; planState(text, 'error'); });
+    }
+    // A search still running for older inputs is ended, not waited for.
+    if (planRunning) planEngine.stop();
+    planRunning = true;
+    planState('Computing', 'busy');
+    planEngine.post({
+      id: ++planLatest, type: 'plan', gsd: $('plan-gsd').value.trim(), ratio: $('plan-ratio').value.trim(),
+      statistic: $('plan-statistic').value, percentile: $('plan-percentile').value.trim(),
+      confidence: $('plan-confidence').value.trim(), goal: goal(), target: $('plan-target').value.trim(),
+    });
+  }
+
+  function showPlan(id, answer) {
+    if (id !== planLatest) return;
+    planRunning = false;
+    for (const field of Object.keys(planFields)) {
+      $(`${field}-error`).textContent = '';
+      $(planFields[field]).removeAttribute('aria-invalid');
+    }
+    const out = $('plan-result');
+    out.replaceChildren();
+    if (answer.errors.length > 0) {
+      for (const error of answer.errors) {
+        const target = $(`${error.field}-error`) || $('plan-state');
+        target.textContent = error.message;
+        if (planFields[error.field]) $(planFields[error.field]).setAttribute('aria-invalid', 'true');
+      }
+      planState('Nothing computed: see the message next to the field.', 'error');
+      $('plan-plot').replaceChildren();
+      planAnswer = null;
+      return;
+    }
+    planAnswer = answer;
+    const what = answer.goal === 'power' ? 'power' : 'expected ratio';
+    const list = document.createElement('dl');
+    list.className = 'values';
+    addPair(list, 'Number of measurements needed', valueElement('sample_size', answer.sample_size,
+      answer.sample_size === null ? 'more than 1000: not reached from 3 to 1000' : String(answer.sample_size)));
+    addPair(list, `Its ${what}`, valueElement('achieved', answer.achieved));
+    out.append(list);
+    if (!answer.monotone || answer.status !== 'ok') {
+      const warn = document.createElement('p');
+      warn.className = 'failed-mark';
+      warn.textContent = `⚠ ${answer.messages.join('; ')}`;
+      out.append(warn);
+    }
+    planState(answer.sample_size === null ? `The target ${what} is not reached with up to 1000 measurements.`
+      : `${answer.sample_size} measurements reach the target ${what}.`, 'done');
+    drawPlan();
+  }
+
+  function drawPlan() {
+    if (!planAnswer) return;
+    const box = $('plan-plot');
+    box.innerHTML = Plots.curve(planAnswer.rows, planAnswer.goal, planAnswer.target, planAnswer.sample_size, box.clientWidth);
+  }
+
+  for (const id of ['plan-gsd', 'plan-ratio', 'plan-percentile', 'plan-confidence', 'plan-target']) $(id).addEventListener('input', schedule);
+  $('plan-statistic').addEventListener('change', schedule);
+  for (const radio of document.querySelectorAll('input[name="goal"]')) radio.addEventListener('change', () => {
+    $('plan-target').value = goal() === 'power' ? '0.8' : '2';
+    schedule();
+  });
 
   // ---- The table of k ------------------------------------------------------------------------
 

@@ -94,7 +94,7 @@ const Plots = (() => {
 
   function qq(plot, logMean, logSd, shownWidth) {
     width = Math.round(Math.max(300, Math.min(640, shownWidth || 640)));
-    const height = 360;
+    const height = Math.round(Math.min(360, width * 0.8));
     const left = 60;
     const right = width - 20;
     const top = 20;
@@ -141,5 +141,58 @@ const Plots = (() => {
     return svg(height, 'Normal Q-Q plot of the logs of the measurements', body);
   }
 
-  return { strip, qq };
+  // The power (or expected ratio) of each evaluated n on a log axis of n, the target as a
+  // horizontal line and the sample size found as a vertical one.
+  function curve(rows, goal, target, sampleSize, shownWidth) {
+    width = Math.round(Math.max(300, Math.min(640, shownWidth || 640)));
+    const height = 320;
+    const left = 56;
+    const right = width - 16;
+    const top = 16;
+    const bottom = height - 48;
+    const field = goal === 'power' ? 'power' : 'expected_ratio';
+    const points = rows.filter((r) => r[field] !== null && isFinite(r[field]));
+    const ns = rows.map((r) => r.n);
+    const n0 = Math.min(...ns);
+    const n1 = Math.max(...ns);
+    const values = points.map((r) => r[field]).concat([target]);
+    let y0 = goal === 'power' ? 0 : Math.min(1, ...values);
+    let y1 = goal === 'power' ? 1 : Math.max(...values);
+    if (y0 === y1) { y0 -= 0.5; y1 += 0.5; }
+    const l0 = Math.log(n0) - 0.03 * Math.log(n1 / n0 || 2);
+    const l1 = Math.log(n1) + 0.03 * Math.log(n1 / n0 || 2);
+    const sx = (n) => left + ((Math.log(n) - l0) / (l1 - l0)) * (right - left);
+    const sy = (y) => bottom - ((y - y0) / (y1 - y0)) * (bottom - top);
+    let body = `<rect class="frame" x="${left}" y="${top}" width="${right - left}" height="${bottom - top}" fill="none" stroke="#333"/>`;
+    const xTicks = logTicks(Math.exp(l0), Math.exp(l1));
+    labels(xTicks).forEach((text, i) => {
+      const x = sx(xTicks[i]).toFixed(1);
+      body += `<line x1="${x}" y1="${bottom}" x2="${x}" y2="${bottom + 5}" stroke="#333"/>` +
+        `<text class="tick x" x="${x}" y="${bottom + 18}" text-anchor="middle" fill="#222">${text}</text>`;
+    });
+    const yTicks = linearTicks(y0, y1, 5);
+    labels(yTicks).forEach((text, i) => {
+      const y = sy(yTicks[i]).toFixed(1);
+      body += `<line x1="${left - 5}" y1="${y}" x2="${left}" y2="${y}" stroke="#333"/>` +
+        `<text class="tick y" x="${left - 8}" y="${y}" dy="4" text-anchor="end" fill="#222">${text}</text>`;
+    });
+    const ty = sy(target).toFixed(1);
+    body += `<line class="target" x1="${left}" y1="${ty}" x2="${right}" y2="${ty}" stroke="#a4161a" stroke-width="2" stroke-dasharray="6 3"/>` +
+      `<text x="${right - 4}" y="${Number(ty) - 6}" text-anchor="end" fill="#a4161a">target ${esc(String(target))}</text>`;
+    if (sampleSize !== null) {
+      const x = sx(sampleSize).toFixed(1);
+      body += `<line class="sample-size" x1="${x}" y1="${top}" x2="${x}" y2="${bottom}" stroke="#1b7a1b" stroke-width="2"/>` +
+        `<text x="${Number(x) + 4}" y="${top + 14}" fill="#1b7a1b">n = ${sampleSize}</text>`;
+    }
+    const path = points.map((r, i) => `${i ? 'L' : 'M'}${sx(r.n).toFixed(1)} ${sy(r[field]).toFixed(1)}`).join(' ');
+    body += `<path d="${path}" fill="none" stroke="#0b4f9c" stroke-width="2"/>`;
+    points.forEach((r) => {
+      body += `<circle cx="${sx(r.n).toFixed(1)}" cy="${sy(r[field]).toFixed(1)}" r="3" fill="#0b4f9c"/>`;
+    });
+    body += `<text x="${(left + right) / 2}" y="${height - 10}" text-anchor="middle" fill="#222">number of measurements n (log axis)</text>` +
+      `<text transform="translate(14 ${(top + bottom) / 2}) rotate(-90)" text-anchor="middle" fill="#222">${goal === 'power' ? 'power' : 'expected ratio'}</text>`;
+    return svg(height, `The ${goal === 'power' ? 'power' : 'expected ratio'} against the number of measurements`, body);
+  }
+
+  return { strip, qq, curve };
 })();

@@ -75,7 +75,7 @@ class PageTest(unittest.TestCase):
     def fields(self):
         """data-field -> data-value of the results (the first row's, one confidence level)."""
         out = {}
-        for e in self.driver.find_elements(By.CSS_SELECTOR, "#result-body [data-field]"):
+        for e in self.driver.find_elements(By.CSS_SELECTOR, "#results [data-field]"):
             out.setdefault(e.get_attribute("data-field"), e.get_attribute("data-value"))
         return out
 
@@ -183,10 +183,8 @@ class PageTest(unittest.TestCase):
         with open(path, encoding="utf-8") as f:
             rows = json.load(f)["results"]
         self.assertEqual([r["confidence"] for r in rows], [0.9, 0.95])
-        self.assertEqual(list(rows[0]), ["n", "log_mean", "log_sd", "nu", "gammasquared",
-                                         "confidence", "kind", "mvue", "sample_mean", "plug_in",
-                                         "k_lower", "k_upper", "log_lower", "log_upper",
-                                         "mean_lower", "mean_upper", "status", "messages"])
+        program = self.data_program(["--format=json"])
+        self.assertEqual(list(rows[0]), list(json.loads(program.stdout)["results"][0]))
         shown = d.find_elements(By.CSS_SELECTOR, '[data-field="mean_upper"]')
         self.assertEqual([r["mean_upper"] for r in rows], [float(e.get_attribute("data-value")) for e in shown])
         self.assertIsNone(rows[0]["mean_lower"])
@@ -688,11 +686,116 @@ class PageTest(unittest.TestCase):
             self.viewport(1280, 1100)
 
 
+    # ---- the assessment and the plan, field by field ---------------------------------------
+
+    def test_assessment_equals_the_data_program_field_by_field(self):
+        d = self.driver
+        with open(ARGS.example, encoding="utf-8") as f:
+            text = f.read()
+        cases = [("upper", "0.95", "0.95", "20"), ("two-sided", "0.9", "0.99", "60"),
+                 ("lower", "0.95", "0.9", "5"), ("upper", "0.95", "0.95", "")]
+        for kind, confidence, percentile, limit in cases:
+            with self.subTest(kind=kind, limit=limit):
+                self.open(f"?kind={kind}&confidence={confidence}&percentile={percentile}"
+                          + (f"&limit={limit}" if limit else ""))
+                self.paste(text)
+                self.assertEqual(self.wait_state("state", ["done", "error"]), "done")
+                got = self.fields()
+                arguments = ["--format=json", f"--{kind}", f"--confidence={confidence}",
+                             f"--percentile={percentile}"] + ([f"--limit={limit}"] if limit else [])
+                program = self.data_program(arguments)
+                self.assertEqual(program.returncode, 0, program.stderr)
+                row = json.loads(program.stdout)["results"][0]
+                for name, want in row.items():
+                    if name in ("messages", "nu", "gammasquared", "confidence", "kind"):
+                        continue
+                    if want is None:
+                        self.assertIn(got.get(name, ""), ["", "NaN"], name)
+                    elif isinstance(want, str):
+                        self.assertEqual(got[name], want, name)
+                    else:
+                        # The same double, to the last bit.
+                        self.assertEqual(float(got[name]), want, name)
+                verdicts = d.find_element(By.ID, "verdicts").text
+                if limit:
+                    self.assertIn(f"The mean is {row['mean_verdict']} the limit {float(limit):g}"
+                                  if row["mean_verdict"] != "undecided" else "Undecided", verdicts)
+                    # The verdicts lead: above the fit and the numbers.
+                    self.assertLess(d.find_element(By.ID, "verdicts").location["y"],
+                                    d.find_element(By.ID, "fit").location["y"])
+                else:
+                    self.assertIn("Enter a limit value", verdicts)
+
+    def plan_program(self, arguments):
+        done = run([ARGS.lvlim_plan, "--format=json"] + arguments)
+        self.assertIn(done.returncode, [0, 3], done.stderr)
+        return json.loads(done.stdout)
+
+    def test_plan_equals_the_plan_program(self):
+        d = self.driver
+        for query, arguments in [
+                ("gsd=2.5&ratio=0.5&statistic=mean&confidence=0.95&power=0.8",
+                 ["--gsd=2.5", "--ratio=0.5", "--statistic=mean", "--confidence=0.95", "--power=0.8"]),
+                ("gsd=3&ratio=0.3&statistic=percentile&percentile=0.9&confidence=0.9&power=0.9",
+                 ["--gsd=3", "--ratio=0.3", "--statistic=percentile", "--percentile=0.9",
+                  "--confidence=0.9", "--power=0.9"]),
+                ("gsd=2&ratio=0.5&statistic=mean&confidence=0.95&expected_ratio=1.5",
+                 ["--gsd=2", "--statistic=mean", "--confidence=0.95", "--expected-ratio=1.5"])]:
+            with self.subTest(query=query):
+                self.open("?tab=plan&" + query)
+                self.assertEqual(self.wait_state("plan-state", ["done", "error"]), "done")
+                want = self.plan_program(arguments)
+                shown = {e.get_attribute("data-field"): e.get_attribute("data-value")
+                         for e in d.find_elements(By.CSS_SELECTOR, "#plan-result [data-field]")}
+                self.assertEqual(int(shown["sample_size"]), want["sample_size"])
+                self.assertEqual(float(shown["achieved"]), want["achieved"])
+                # The curve's points are the program's rows; the target is marked.
+                circles = d.find_elements(By.CSS_SELECTOR, "#plan-plot circle")
+                self.assertEqual(len(circles), len(want["rows"]))
+                self.assertEqual(len(d.find_elements(By.CSS_SELECTOR, "#plan-plot line.target")), 1)
+                self.assertEqual(len(d.find_elements(By.CSS_SELECTOR, "#plan-plot line.sample-size")), 1)
+                labels = [e.text for e in d.find_elements(By.CSS_SELECTOR, "#plan-plot text.tick")]
+                self.assertEqual(len(set(labels)), len(labels))
+        # It follows the inputs without a button, and a refused value is named at its field.
+        box = d.find_element(By.ID, "plan-gsd")
+        box.clear()
+        box.send_keys("1")
+        self.assertEqual(self.wait_state("plan-state", ["error"]), "error")
+        self.assertIn("GSD", d.find_element(By.ID, "gsd-error").text)
+        self.assertIn("gsd=1&", d.current_url)
+
+    def test_screenshots_of_each_tab(self):
+        d = self.driver
+        with open(ARGS.example, encoding="utf-8") as f:
+            example = f.read()
+        for width, height in [(1280, 800), (390, 844)]:
+            self.viewport(width, height)
+            try:
+                for tab, query in [("measurements", "?kind=upper&confidence=0.95&limit=20&unit=%C2%B5g%2FL"),
+                                   ("summary", "?n=21&log_mean=3.1&log_sd=1.2&limit=100&kind=upper"),
+                                   ("plan", "?tab=plan&gsd=2.5&ratio=0.5&statistic=mean&confidence=0.95&power=0.8"),
+                                   ("table", "?tab=table")]:
+                    self.open(query)
+                    if tab == "measurements":
+                        self.paste(example)
+                    if tab == "table":
+                        d.find_element(By.ID, "table-start").click()
+                        self.wait_state("table-state", ["done"])
+                    else:
+                        state = "plan-state" if tab == "plan" else "state"
+                        self.assertEqual(self.wait_state(state, ["done", "error"]), "done")
+                    # Nothing wider than the screen.
+                    self.assertLessEqual(d.execute_script("return document.documentElement.scrollWidth"), width)
+                    self.shot(f"{tab}-{width}x{height}")
+            finally:
+                self.viewport(1280, 1100)
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
     for name in ["site", "screenshots", "chromium", "chromedriver", "lvlim", "lvlim-data",
-                 "lvlim-table", "example"]:
+                 "lvlim-table", "lvlim-plan", "example"]:
         parser.add_argument("--" + name, required=True)
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
