@@ -170,6 +170,38 @@ TEST(CalculatorData, ConfidenceLists) {
     EXPECT_TRUE(lvlim::web::read_confidences(" ").error);
 }
 
+// The limit value and the percentile are refused in lvlim-data's words, each under its own
+// field, and nothing is computed; so are the planning tab's values, under theirs.
+TEST(CalculatorData, AssessmentAndPlanRefusals) {
+    const auto out = lvlim::web::from_measurements("1 2 3 4\n", "data", "", "upper", "0.95",
+                                                   {"1", "-2"});
+    ASSERT_EQ(out.errors.size(), 2U);
+    EXPECT_EQ(out.errors[0].field, "percentile");
+    EXPECT_EQ(out.errors[0].message,
+              "invalid percentile '1': the percentile is a probability strictly between 0 and "
+              "1, such as 0.95 for the 95th percentile");
+    EXPECT_EQ(out.errors[1].field, "limit");
+    EXPECT_EQ(out.errors[1].message, "invalid limit value '-2': the limit value is a number above "
+                                     "0, in the units of the data");
+    EXPECT_TRUE(out.rows.empty());
+    EXPECT_TRUE(out.values.empty());
+
+    struct Case {
+        const char *gsd, *ratio, *goal, *target, *field;
+    };
+    for (const Case c : {Case{"1", "0.5", "power", "0.8", "gsd"},
+                         Case{"2.5", "x", "power", "0.8", "ratio"},
+                         Case{"2.5", "0.5", "power", "1.5", "target"},
+                         Case{"2.5", "0", "power", "0.8", "ratio"}}) {
+        SCOPED_TRACE(std::string(c.gsd) + " " + c.ratio + " " + c.target);
+        const auto plan =
+            lvlim::web::plan({c.gsd, c.ratio, "mean", "0.95", "0.95", c.goal, c.target});
+        ASSERT_EQ(plan.errors.size(), 1U);
+        EXPECT_EQ(plan.errors[0].field, c.field) << plan.errors[0].message;
+        EXPECT_FALSE(plan.result);
+    }
+}
+
 // Summary statistics out of range are refused before any series is summed (a log standard
 // deviation of 1e300, or n = 0, would never end it), in lvlim-data's words.
 TEST(CalculatorData, SummaryStatisticsOutOfRange) {
