@@ -223,8 +223,8 @@ class PageTest(unittest.TestCase):
         # The tabs answer the keyboard.
         tab = self.driver.find_element(By.ID, "tab-summary")
         tab.send_keys(Keys.ARROW_RIGHT)
-        self.assertEqual(self.driver.find_element(By.ID, "tab-table").get_attribute("aria-selected"), "true")
-        self.assertEqual(self.driver.switch_to.active_element.get_attribute("id"), "tab-table")
+        self.assertEqual(self.driver.find_element(By.ID, "tab-plan").get_attribute("aria-selected"), "true")
+        self.assertEqual(self.driver.switch_to.active_element.get_attribute("id"), "tab-plan")
 
     def test_errors_next_to_their_field(self):
         self.open()
@@ -258,7 +258,7 @@ class PageTest(unittest.TestCase):
         script = """
             const create = require(process.argv[1]);
             create().then((m) => console.log(JSON.stringify(JSON.parse(process.argv[2]).map((item) => {
-              const o = m.fromMeasurements('1 2 ' + item + '\\n', 'data', '', 'upper', '0.95');
+              const o = m.fromMeasurements('1 2 ' + item + '\\n', 'data', '', 'upper', '0.95', '0.95', '');
               return o.errors.length ? o.errors[0].message : o.summary.log_mean;
             }))));"""
         done = run(["node", "-e", script, os.path.abspath(os.path.join(ARGS.site, "lvlim_web.js")),
@@ -639,17 +639,19 @@ class PageTest(unittest.TestCase):
             example = f.read()
         self.viewport(1280, 800)
         try:
-            self.open()
+            self.open("?limit=20")
             self.assertEqual(d.execute_script(
                 "return document.getElementById('example-data').textContent.replace(/^\\n/, '')"), example)
             d.find_element(By.ID, "example").click()
             self.assertEqual(self.wait_state("state", ["done", "error"]), "done")
-            expected = self.expected_from_data_program("two-sided", 0.95)
+            # The default kind is the one-sided upper limit.
+            expected = self.expected_from_data_program("upper", 0.95)
             self.assertEqual(float(self.fields()["mean_upper"]), expected["mean_upper"])
-            # The limits are on the first screen, without scrolling.
-            bottom = d.execute_script(
-                "return document.querySelector('#result-body [data-field=\"mean_upper\"]').getBoundingClientRect().bottom")
+            # Both verdicts are on the first screen, without scrolling.
+            bottom = d.execute_script("return document.querySelector("
+                                      "'[data-field=\"percentile_verdict\"]').getBoundingClientRect().bottom")
             self.assertLessEqual(bottom, 800)
+            self.assertEqual(self.fields()["mean_verdict"], "below")
             # The summary tab says why it has no pictures.
             d.find_element(By.ID, "tab-summary").click()
             self.assertTrue(d.find_element(By.ID, "pictures-none").is_displayed())
@@ -714,8 +716,7 @@ class PageTest(unittest.TestCase):
                     elif isinstance(want, str):
                         self.assertEqual(got[name], want, name)
                     else:
-                        # The same double, to the last bit.
-                        self.assertEqual(float(got[name]), want, name)
+                        self.assertClose(float(got[name]), want, name)
                 verdicts = d.find_element(By.ID, "verdicts").text
                 if limit:
                     self.assertIn(f"The mean is {row['mean_verdict']} the limit {float(limit):g}"
@@ -725,6 +726,12 @@ class PageTest(unittest.TestCase):
                                     d.find_element(By.ID, "fit").location["y"])
                 else:
                     self.assertIn("Enter a limit value", verdicts)
+
+    def assertClose(self, got, want, name):
+        """Equal but for the last bits: WebAssembly's C library (exp, log, erfc inside the W test
+        and the noncentral t) rounds a few results an ulp or two apart from the native one; the
+        limits of the mean and most other fields agree to the bit."""
+        self.assertLessEqual(abs(got - want), 1e-13 * abs(want), f"{name}: {got!r} against {want!r}")
 
     def plan_program(self, arguments):
         done = run([ARGS.lvlim_plan, "--format=json"] + arguments)
@@ -748,10 +755,11 @@ class PageTest(unittest.TestCase):
                 shown = {e.get_attribute("data-field"): e.get_attribute("data-value")
                          for e in d.find_elements(By.CSS_SELECTOR, "#plan-result [data-field]")}
                 self.assertEqual(int(shown["sample_size"]), want["sample_size"])
-                self.assertEqual(float(shown["achieved"]), want["achieved"])
+                self.assertClose(float(shown["achieved"]), want["achieved"], "achieved")
                 # The curve's points are the program's rows; the target is marked.
                 circles = d.find_elements(By.CSS_SELECTOR, "#plan-plot circle")
-                self.assertEqual(len(circles), len(want["rows"]))
+                field = "expected_ratio" if "expected_ratio=" in query else "power"
+                self.assertEqual(len(circles), sum(r[field] is not None for r in want["rows"]))
                 self.assertEqual(len(d.find_elements(By.CSS_SELECTOR, "#plan-plot line.target")), 1)
                 self.assertEqual(len(d.find_elements(By.CSS_SELECTOR, "#plan-plot line.sample-size")), 1)
                 labels = [e.text for e in d.find_elements(By.CSS_SELECTOR, "#plan-plot text.tick")]
