@@ -8,7 +8,8 @@ from setuptools import setup
 
 here = Path(__file__).resolve().parent
 root = here.parent
-sources = ([str(here / "src" / "module.cpp"), str(root / "src" / "lvlim.cpp")]
+sources = ([str(here / "src" / "module.cpp"), str(here / "src" / "assessment.cpp")]
+           + sorted(str(p) for p in (root / "src").glob("*.cpp"))
            + sorted(str(p) for p in (root / "Guts").glob("*.cpp"))
            + [str(root / "driver" / "list_output.cpp"), str(root / "driver" / "free_form_input.cpp")])
 # Relative to this directory, as setuptools wants them.

@@ -166,13 +166,8 @@ Assessment assess_summary(const Summary& summary, const AssessmentOptions& optio
     // Range errors of n and the log standard deviation come from here.
     out.mean = lognormal_mean(summary, options.kind, options.confidence, options.controls);
     if (out.mean.limits.status != Status::ok) {
-        out.status = Status::search_failed;
-        for (const std::string& line : out.mean.limits.messages) {
-            out.messages.push_back("mean: " + line);
-        }
-        if (out.mean.limits.messages.empty()) {
-            out.messages.emplace_back("mean: a limit was not confirmed");
-        }
+        // What the searches reported is in mean.limits.messages; one line here.
+        marks.fail("mean", "a limit was not confirmed");
     }
     out.n = summary.n;
     const Sample x{static_cast<double>(summary.n), std::sqrt(static_cast<double>(summary.n)),

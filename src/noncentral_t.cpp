@@ -1,6 +1,7 @@
 // The noncentral t distribution through Boost.Math, and the two searches on it.
 #include "noncentral_t.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -120,10 +121,13 @@ NctResult nct_cdf(double t, double nu, double delta, bool upper) {
         const boost::math::non_central_t_distribution<double> d(nu, delta);
         const double p = upper ? boost::math::cdf(boost::math::complement(d, t))
                                : boost::math::cdf(d, t);
-        if (!(p >= 0.0 && p <= 1.0)) {
+        // Where a tail is formed as 1 less a sum near 1, rounding can carry it a few units of
+        // 1e-16 past 0 or 1: that is the end itself. Anything further is a failure.
+        constexpr double rounding = 1e-12;
+        if (!(p >= -rounding && p <= 1.0 + rounding)) {
             return failure("noncentral t distribution function: a value outside [0, 1]");
         }
-        return {p, true, 0, {}};
+        return {std::clamp(p, 0.0, 1.0), true, 0, {}};
     } catch (const std::exception& e) {
         return failure(std::string("noncentral t distribution function: ") + e.what());
     }

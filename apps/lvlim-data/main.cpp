@@ -59,8 +59,9 @@ Reads FILE, or standard input when FILE is absent or -.
                              adds the exceedance, the p-values and the verdicts
       --upper                one-sided upper limits
       --lower                one-sided lower limits
-      --two-sided            two-sided limits (the default): equal-tailed, each
-                             end the one-sided limit at (1 + level) / 2; the
+      --two-sided            two-sided limits (the default); those of the
+                             percentile and the exceedance are equal-tailed,
+                             each end the one-sided limit at (1 + level) / 2;
                              p-values and verdicts are one-sided at the level
       --format=FORMAT        text (a report, 6 significant digits, the default),
                              csv or json (full precision)
@@ -83,9 +84,10 @@ byte-order mark and quoted values are read. A header is detected when no item
 of the first data line reads as a number. Decimal commas are not read.
 Every value must be a finite number above 0.
 
-Non-detects ("<0.05", "ND", "n.d.", "<LOD", "BDL") are refused: censored data
-need other methods. The method assumes a lognormal population and independent
-measurements. The W test is computed for 3 to 5000 measurements.
+Non-detects ("<0.05", "ND", "n.d.", "<LOD", "BDL") are refused, since
+censored data need other methods. The method assumes a lognormal population
+and independent measurements. The W test is computed for 3 to 5000
+measurements.
 
 Supported range: 3 to 100001 measurements, a standard deviation of the logs
 from 0.001 to 10.
@@ -323,14 +325,12 @@ int run(int argc, char** argv) {
             continue;
         }
         // What the searches of the mean reported, then what else failed (the report itself
-        // says why the W test was not computed).
+        // says why the W test was not computed). The assessment's own line on the mean is
+        // left out when the mean's searches said why.
         std::vector<std::string> messages = row.mean.limits.messages;
         if (row.status != lvlim::Status::ok) {
             for (const std::string& message : row.messages) {
-                const bool of_the_mean =
-                    std::any_of(messages.begin(), messages.end(), [&](const std::string& m) {
-                        return message == m || message == "mean: " + m;
-                    });
+                const bool of_the_mean = !messages.empty() && message.starts_with("mean: ");
                 if (message != row.fit_message && !of_the_mean) {
                     messages.push_back(message);
                 }

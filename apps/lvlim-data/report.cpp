@@ -250,8 +250,8 @@ void write_text(std::ostream& out, const Results& results) {
         out << '\n';
     }
     if (first.mean.limits.kind == Kind::two_sided) {
-        out << "two-sided limits are equal-tailed: each end is the one-sided limit at the "
-               "level (1 + confidence) / 2\n";
+        out << "the two-sided limits of the percentile and of the exceedance are "
+               "equal-tailed: each end is the one-sided limit at the level (1 + confidence) / 2\n";
     }
 
     if (!first.limit) {

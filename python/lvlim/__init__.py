@@ -268,3 +268,4 @@ def lognormal_mean(x, *, confidence=0.95, kind="two-sided"):
     """
     values = np.ascontiguousarray(np.asarray(x, dtype=np.float64).reshape(-1))
     return LognormalMean(**_lvlim.lognormal_mean(values, float(confidence), kind))
+from ._assessment import Assessment, assess  # noqa: E402,F401  (the assessment of a sample)

@@ -64,3 +64,4 @@ class LognormalMean:
 def lognormal_mean(
     x: npt.ArrayLike, *, confidence: float = 0.95, kind: _Kind = "two-sided"
 ) -> LognormalMean: ...
+from ._assessment import Assessment as Assessment, assess as assess

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "lvlim/lvlim.hpp"
+#include "assessment.hpp"
 
 namespace py = pybind11;
 
@@ -185,4 +186,5 @@ PYBIND11_MODULE(_lvlim, m) {
     m.attr("max_sigma") = lvlim::max_sigma;
     m.attr("min_nu") = lvlim::min_nu;
     m.attr("max_nu") = lvlim::max_nu;
+    bind_assessment(m);
 }

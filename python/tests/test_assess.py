@@ -1,0 +1,98 @@
+"""lvlim.assess against lvlim-data's JSON rows (the same doubles), and its contract."""
+
+import concurrent.futures
+import csv
+import json
+import math
+import os
+import pathlib
+import subprocess
+
+import numpy as np
+import pytest
+
+import lvlim
+
+ASSESSMENT_FIELDS = ("gm", "gsd", "shapiro_wilk_w", "shapiro_wilk_p", "percentile",
+                     "percentile_estimate", "percentile_lower", "percentile_upper", "limit",
+                     "exceedance", "exceedance_lower", "exceedance_upper", "mean_p_value",
+                     "percentile_p_value", "mean_verdict", "percentile_verdict",
+                     "assessment_status")
+
+
+@pytest.fixture(scope="module")
+def exposure():
+    root = os.environ.get("LVLIM_SOURCE_DIR", pathlib.Path(__file__).resolve().parents[2])
+    return pathlib.Path(root) / "examples" / "exposure.csv"
+
+
+def twa(path):
+    lines = [line for line in path.read_text().splitlines() if not line.startswith("#")]
+    return [float(row["twa_mg_m3"]) for row in csv.DictReader(lines)]
+
+
+def same(mine, theirs, name):
+    """A float is the JSON number bit for bit; NaN or None is JSON's null."""
+    if mine is None or (isinstance(mine, float) and math.isnan(mine)):
+        assert theirs is None, name
+    else:
+        assert mine == theirs, name
+
+
+@pytest.mark.parametrize("kind, options", [
+    ("two-sided", dict(limit=50.0)),
+    ("upper", dict(limit=50.0, percentile=0.9, confidence=0.9)),
+    ("lower", dict(limit=12.5, percentile=0.99)),
+    ("upper", dict()),
+])
+def test_assess_is_lvlim_datas_json_row(lvlim_data_exe, exposure, kind, options):
+    args = [lvlim_data_exe, "--format=json", "--column=twa_mg_m3", "--" + kind]
+    if "limit" in options:
+        args.append(f"--limit={options['limit']!r}")
+    args.append(f"--percentile={options.get('percentile', 0.95)!r}")
+    args.append(f"--confidence={options.get('confidence', 0.95)!r}")
+    done = subprocess.run(args + [str(exposure)], capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    row = json.loads(done.stdout)["results"][0]
+    # A (2, 7) array is flattened as the program reads the column.
+    a = lvlim.assess(np.array(twa(exposure)).reshape(2, 7), kind=kind, **options)
+    for name in ASSESSMENT_FIELDS:
+        same(getattr(a, name), row[name], name)
+    for name, value in a.mean.as_dict().items():
+        same(value, row[name], name)
+    assert a.n == row["n"] == 14 and a.kind == kind
+    assert (a.limit is None) == ("limit" not in options)
+    assert a.assessment_status == "ok" and a.messages == []
+    text = repr(a)
+    assert text.startswith(f"Assessment(n=14, kind='{kind}'")
+    assert f"geometric mean {a.gm:.6g}" in text
+    assert f"estimate {a.percentile_estimate:.6g}" in text
+    if a.limit is not None:
+        assert f"confidence: {a.percentile_verdict}" in text
+
+
+def test_errors_are_value_errors(exposure):
+    x = twa(exposure)
+    for bad in (dict(limit=0), dict(limit=-1.0), dict(limit=math.nan), dict(limit=math.inf),
+                dict(percentile=1.0), dict(percentile=0.0), dict(confidence=1.0),
+                dict(kind="both")):
+        with pytest.raises(ValueError):
+            lvlim.assess(x, **bad)
+    with pytest.raises(ValueError, match="abc"):
+        lvlim.assess(x, limit="abc")
+    with pytest.raises(ValueError):
+        lvlim.assess([0.5, 0.0, 1.2])
+    with pytest.raises(ValueError):
+        lvlim.assess([0.5, 1.2])
+
+
+def test_threads_give_what_one_thread_gives(exposure):
+    x = twa(exposure)
+    limits = [5.0 + 7 * i for i in range(16)]
+    alone = [lvlim.assess(x, limit=L).as_dict() for L in limits]
+    with concurrent.futures.ThreadPoolExecutor(8) as pool:
+        together = list(pool.map(lambda L: lvlim.assess(x, limit=L).as_dict(), limits))
+    for a, b in zip(alone, together):
+        assert json.dumps(a, default=str) == json.dumps(b, default=str)
+    verdicts = {a["percentile_verdict"] for a in alone}
+    assert verdicts == {"above", "undecided", "below"}

@@ -1,0 +1,67 @@
+exposure <- system.file("extdata", "exposure.csv", package = "lvlim")
+
+assessment_fields <- c("gm", "gsd", "shapiro_wilk_w", "shapiro_wilk_p", "percentile",
+                       "percentile_estimate", "percentile_lower", "percentile_upper", "limit",
+                       "exceedance", "exceedance_lower", "exceedance_upper", "mean_p_value",
+                       "percentile_p_value", "mean_verdict", "percentile_verdict",
+                       "assessment_status")
+
+twa <- function() utils::read.csv(exposure, comment.char = "#")$twa_mg_m3
+
+# lvlim-data's JSON row for the exposure example with the given options.
+assessment_row <- function(options) {
+    exe <- program("LVLIM_DATA_PROGRAM")
+    out <- system2(exe, c("--format=json", "--column=twa_mg_m3", options, exposure),
+                   stdout = TRUE)
+    jsonlite::fromJSON(paste(out, collapse = "\n"), simplifyVector = FALSE)$results[[1]]
+}
+
+test_that("lvlim_assess gives lvlim-data's fields, the very doubles", {
+    cases <- list(
+        list(type = "two-sided", limit = 50, percentile = 0.95, level = 0.95),
+        list(type = "upper", limit = 50, percentile = 0.9, level = 0.9),
+        list(type = "lower", limit = 12.5, percentile = 0.99, level = 0.95),
+        list(type = "upper", limit = NULL, percentile = 0.95, level = 0.95))
+    for (case in cases) {
+        what <- paste(case$type, if (is.null(case$limit)) "no limit" else case$limit)
+        options <- c(paste0("--", case$type), sprintf("--percentile=%.17g", case$percentile),
+                     sprintf("--confidence=%.17g", case$level),
+                     if (!is.null(case$limit)) sprintf("--limit=%.17g", case$limit))
+        row <- assessment_row(options)
+        a <- lvlim_assess(twa(), limit = case$limit, percentile = case$percentile,
+                          conf.level = case$level, ci.type = case$type)
+        expect_s3_class(a, "lvlim_assessment")
+        expect_identical(a$n, as.numeric(row$n), label = what)
+        for (name in assessment_fields) {
+            theirs <- row[[name]]
+            mine <- a[[name]]
+            if (is.null(theirs)) {
+                expect_true(is.na(mine), label = paste(what, name))
+            } else {
+                expect_identical(mine, theirs, label = paste(what, name))
+            }
+        }
+        for (name in c("mvue", "log_mean", "log_sd", "mean_lower", "mean_upper")) {
+            theirs <- row[[name]]
+            expect_identical(a$mean[[name]], if (is.null(theirs)) NA_real_ else theirs,
+                             label = paste(what, name))
+        }
+        printed <- paste(capture.output(print(a)), collapse = "\n")
+        expect_match(printed, format(signif(a$gm, 6), digits = 6), fixed = TRUE)
+        if (!is.null(case$limit)) {
+            expect_match(printed, paste0("confidence: ", a$percentile_verdict), fixed = TRUE)
+        }
+    }
+})
+
+test_that("lvlim_assess refuses what is out of range with the engine's message", {
+    x <- twa()
+    expect_error(lvlim_assess(x, limit = 0), "limit")
+    expect_error(lvlim_assess(x, limit = -3), "limit")
+    expect_error(lvlim_assess(x, limit = "abc"), "'limit' must be a single number")
+    expect_error(lvlim_assess(x, limit = c(1, 2)), "'limit' must be a single number")
+    expect_error(lvlim_assess(x, percentile = 1), "percentile")
+    expect_error(lvlim_assess(x, conf.level = 0), "confidence")
+    expect_error(lvlim_assess(c(0.5, -1, 2)), "not positive")
+    expect_error(lvlim_assess(x, ci.type = "both"), "should be one of")
+})
