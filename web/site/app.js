@@ -15,6 +15,8 @@
     'mean_verdict', 'percentile_verdict', 'assessment_status'];
 
   const show6 = (x) => (x === null || x === undefined ? '—' : Number(x).toPrecision(6));
+  // A table's header: 6 significant digits without trailing zeros (0.16681, 3).
+  const rounded = (x) => String(Number(Number(x).toPrecision(6)));
   const full = (x) => (x === null || x === undefined ? '' : String(x));
   const percent = (c) => `${Number((c * 100).toPrecision(12))}%`;
   let currentTab = 'data';
@@ -866,7 +868,7 @@
       const th = document.createElement('th');
       th.scope = 'col';
       th.dataset.value = String(n);
-      th.textContent = show6(n);
+      th.textContent = rounded(n);
       head.append(th);
     }
     table.append(head);
@@ -907,7 +909,7 @@
       th.scope = 'row';
       const sigma = tableSetting.sigmas[tableRows.length];
       th.dataset.value = String(sigma);
-      th.textContent = show6(sigma);
+      th.textContent = rounded(sigma);
       tr.append(th);
       $('table-out').firstChild.append(tr);
       tableRows.push(tr);

@@ -462,10 +462,14 @@ class PageTest(unittest.TestCase):
         Select(d.find_element(By.ID, "table-kind")).select_by_value(kind)
 
     def watch_long_tasks(self):
+        """The page's tasks from now on: window.longest is the longest (browser long-task timing)."""
         self.driver.execute_script("""
             window.longest = 0;
+            const since = performance.now();
             new PerformanceObserver((list) => {
-              for (const e of list.getEntries()) window.longest = Math.max(window.longest, e.duration);
+              for (const e of list.getEntries()) {
+                if (e.startTime >= since) window.longest = Math.max(window.longest, e.duration);
+              }
             }).observe({type: 'longtask'});""")
 
     def test_large_tables_never_block_the_page(self):
@@ -473,8 +477,8 @@ class PageTest(unittest.TestCase):
         self.open("?tab=table")
         for n, sigma in [("3:100001:1000:log", "0.001:10:1000:log"), ("3:1000:300", "0.1:3:300")]:
             with self.subTest(n=n, sigma=sigma):
-                self.watch_long_tasks()
                 self.table_inputs(n, sigma, "upper")
+                self.watch_long_tasks()
                 took = d.execute_async_script("""
                     const done = arguments[arguments.length - 1];
                     const t0 = performance.now();
@@ -504,14 +508,17 @@ class PageTest(unittest.TestCase):
             longest = min(longest, self.run_and_stop_a_table())
         self.assertLess(longest, 100)
         # The headers are rounded to 6 digits, the full value kept beside them.
-        heads = d.find_elements(By.CSS_SELECTOR, "#table-out th[scope='row']")
-        self.assertEqual(heads[1].text, f"{float(heads[1].get_attribute('data-value')):.6g}")
+        heads = d.find_elements(By.CSS_SELECTOR, "#table-out th[data-value]")
+        self.assertGreater(len(heads), 60)
+        for head in heads:
+            self.assertEqual(head.text, f"{float(head.get_attribute('data-value')):.6g}")
+        self.assertTrue(any(len(h.get_attribute("data-value")) > 8 for h in heads))
 
     def run_and_stop_a_table(self):
         """Starts a two-sided 60 x 60 table, types while it runs, stops it; the longest task."""
         d = self.driver
-        self.watch_long_tasks()
         self.table_inputs("3:1001:60:log", "0.1:10:60:log", "two-sided")
+        self.watch_long_tasks()
         d.find_element(By.ID, "table-start").click()
         WebDriverWait(d, WAIT_SECONDS, poll_frequency=0.01).until(
             lambda _: int(d.find_element(By.ID, "table-progress").get_attribute("value")) > 0)
@@ -527,7 +534,7 @@ class PageTest(unittest.TestCase):
               setTimeout(() => {
                 worst = Math.max(worst, performance.now() - sent);
                 box.dispatchEvent(new Event('input'));
-                if (++count < 40) probe(); else done(worst);
+                if (++count < 20) probe(); else done(worst);
               }, 25);
             };
             probe();""")
@@ -540,7 +547,8 @@ class PageTest(unittest.TestCase):
             document.getElementById('table-stop').click();
             const state = document.getElementById('table-state');
             const wait = () => {
-              if (state.dataset.state === 'stopped') {
+              // A table refused by its projection (a slow machine) has stopped already.
+              if (state.dataset.state === 'stopped' || state.dataset.state === 'refused') {
                 const at = performance.now() - t0;
                 const cells = progress.value;
                 setTimeout(() => done({at, cells, later: progress.value, before}), 1000);
