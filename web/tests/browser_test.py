@@ -478,17 +478,18 @@ class PageTest(unittest.TestCase):
         for n, sigma in [("3:100001:1000:log", "0.001:10:1000:log"), ("3:1000:300", "0.1:3:300")]:
             with self.subTest(n=n, sigma=sigma):
                 self.table_inputs(n, sigma, "upper")
-                self.watch_long_tasks()
+                # The click's own handler (the page's whole work) and the time to the refusal.
                 took = d.execute_async_script("""
                     const done = arguments[arguments.length - 1];
                     const t0 = performance.now();
                     document.getElementById('table-start').click();
+                    const handler = performance.now() - t0;
                     const state = document.getElementById('table-state');
                     const wait = () => state.dataset.state === 'refused'
-                      ? done(performance.now() - t0) : setTimeout(wait, 5);
+                      ? done({handler, refused: performance.now() - t0}) : setTimeout(wait, 5);
                     wait();""")
-                self.assertLess(took, 500)
-                self.assertLess(d.execute_script("return window.longest"), 100)
+                self.assertLess(took["refused"], 500)
+                self.assertLess(took["handler"], 100)
                 command = d.find_element(By.ID, "table-command").text
                 self.assertIn(f"--n={n} --sigma={sigma}", command)
                 # The command is one lvlim-table takes: it starts on the table, not a usage error.
