@@ -7,7 +7,7 @@ set(LVLIM_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/lvlim)
 
 install(TARGETS lvlim_api mainguts lvlim_io EXPORT lvlimTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES include/lvlim/lvlim.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lvlim)
+install(FILES include/lvlim/lvlim.hpp include/lvlim/assessment.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lvlim)
 install(EXPORT lvlimTargets NAMESPACE lvlim:: DESTINATION ${LVLIM_CMAKE_DIR})
 
 configure_package_config_file(cmake/lvlimConfig.cmake.in

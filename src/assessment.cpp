@@ -19,9 +19,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <boost/math/tools/toms748_solve.hpp>
@@ -134,6 +136,10 @@ void mean_p_value(const Summary& summary, double log_limit, const Controls& cont
     const double z_high = -detail::normal_quantile(mean_p_value_bound);
     const double at_low = excess(-z_high);
     const double at_high = excess(z_high);
+    if (std::isnan(at_low) || std::isnan(at_high)) {
+        marks.fail("mean p-value", "a limit of the mean at the bounds of the level is missing");
+        return;
+    }
     if (at_low >= 0.0) { // even at level `bound` the upper limit reaches L
         out.mean_p_value = 1.0 - mean_p_value_bound;
         out.mean_p_value_bounded = true;
@@ -145,8 +151,15 @@ void mean_p_value(const Summary& summary, double log_limit, const Controls& cont
         std::uintmax_t iterations = limit;
         const auto narrow = [](double a, double b) { return std::abs(b - a) <= 1e-13; };
         failed = false; // the status that counts is that of the limits around the root
-        const auto bracket = boost::math::tools::toms748_solve(excess, -z_high, z_high, at_low,
-                                                               at_high, narrow, iterations);
+        std::pair<double, double> bracket;
+        try {
+            bracket = boost::math::tools::toms748_solve(excess, -z_high, z_high, at_low, at_high,
+                                                        narrow, iterations);
+        } catch (const std::exception& e) {
+            marks.fail("mean p-value", std::string("the search over the level failed: ") +
+                                           e.what());
+            return;
+        }
         if (iterations >= limit) {
             marks.fail("mean p-value", "the search over the level did not converge");
             return;

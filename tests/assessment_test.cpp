@@ -390,6 +390,9 @@ TEST(AssessmentContract, TheFieldsOfEachKindAndWithoutALimit) {
     EXPECT_EQ(none.mean_verdict, Verdict::none);
     EXPECT_EQ(none.percentile_verdict, Verdict::none);
     EXPECT_EQ(none.percentile, 0.95);
+    EXPECT_NEAR(none.percentile_estimate,
+                static_cast<double>(std::exp(mean + 1.6448536269514722L * std::sqrt(ss / 24.0L))),
+                1e-13 * none.percentile_estimate); // z_0.95
     EXPECT_LT(none.percentile_lower, none.percentile_estimate);
     EXPECT_LT(none.percentile_estimate, none.percentile_upper);
     // The mean is the existing one, unchanged.

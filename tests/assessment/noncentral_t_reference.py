@@ -21,7 +21,9 @@ For each case (n, P, gamma, u), with nu = n - 1, delta = z_P sqrt(n) and t = u s
     pct_p_value  = 1 - F(t; nu, delta)
 u is the standardized log of the limit value, (ln L - ybar) / s.
 
-Usage: noncentral_t_reference.py > noncentral_t_reference.txt   (some 15 minutes on two cores)
+Usage: noncentral_t_reference.py [FIRST] > noncentral_t_reference.txt   (some 15 minutes on two
+cores). With FIRST, the header and the cases before case FIRST (0-based) are left out, so that an
+interrupted run can be resumed and the pieces joined.
 """
 import multiprocessing
 import sys
@@ -66,13 +68,13 @@ class Chi:
 
     def points(self, t, delta):
         pts = {mp.mpf(0)}
-        for k in (-60, -30, -15, -8, -4, -2, 0, 2, 4, 8, 15, 30, 60):
+        for k in (-20, -10, -5, -2.5, 0, 2.5, 5, 10, 20):
             pts.add(self.mode + k * self.sd)
-        top = self.mode + 60 * self.sd
+        top = self.mode + 20 * self.sd
         if t != 0:
             s0 = delta / t
             w = 1 / abs(t)
-            for j in (-30, -10, -4, -1.5, 0, 1.5, 4, 10, 30):
+            for j in (-12, -4, -1.5, 0, 1.5, 4, 12):
                 pts.add(s0 + j * w)
         return sorted(p for p in pts if 0 <= p <= top)
 
@@ -179,10 +181,12 @@ def main():
         for p in PS:
             for g in GAMMAS:
                 cases.append((len(cases), n, p, g))
-    print("# n P gamma u k_upper k_lower exc_upper exc_lower pct_p_value")
-    print("# made by noncentral_t_reference.py (mpmath, 20 digits); see its header")
+    first = int(sys.argv[1]) if len(sys.argv) > 1 else 0
+    if first == 0:
+        print("# n P gamma u k_upper k_lower exc_upper exc_lower pct_p_value")
+        print("# made by noncentral_t_reference.py (mpmath, 20 digits); see its header")
     with multiprocessing.Pool(2) as pool:
-        for line in pool.imap(one_case, cases):
+        for line in pool.imap(one_case, cases[first:]):
             print(line, flush=True)
     return 0
 
