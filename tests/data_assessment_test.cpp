@@ -199,8 +199,8 @@ TEST(DataAssessment, VerdictsFollowTheOneSidedLimitsAndTheReportSaysSo) {
     const double gamma = 0.95;
     const json ends = json_rows({"--upper", "--percentile=0.9", column, exposure})[0];
     const double tolerance_limit = ends.at("percentile_upper").get<double>();
-    const json at = json_rows({"--upper", "--percentile=0.9", "--limit=" + shortest(tolerance_limit),
-                               column, exposure})[0];
+    const json at = json_rows({"--upper", "--percentile=0.9",
+                               "--limit=" + shortest(tolerance_limit), column, exposure})[0];
     EXPECT_NEAR(at.at("exceedance_upper").get<double>(), 0.1, 1e-9);
     EXPECT_NEAR(at.at("percentile_p_value").get<double>(), 1.0 - gamma, 1e-9);
 
@@ -211,8 +211,10 @@ TEST(DataAssessment, VerdictsFollowTheOneSidedLimitsAndTheReportSaysSo) {
         SCOPED_TRACE(limit);
         const std::vector<std::string> run = {"--limit=" + std::string(limit), column, exposure};
         const json row = json_rows(run)[0];
-        const json up = json_rows({"--upper", "--limit=" + std::string(limit), column, exposure})[0];
-        const json low = json_rows({"--lower", "--limit=" + std::string(limit), column, exposure})[0];
+        const json up =
+            json_rows({"--upper", "--limit=" + std::string(limit), column, exposure})[0];
+        const json low =
+            json_rows({"--lower", "--limit=" + std::string(limit), column, exposure})[0];
         const Outcome text = run_data(run);
         ASSERT_EQ(text.status, 0) << text.err;
         const std::vector<std::string> lines = lines_of(text.out);
@@ -225,11 +227,11 @@ TEST(DataAssessment, VerdictsFollowTheOneSidedLimitsAndTheReportSaysSo) {
             const char* lower_field;
             const char* upper_name;
         };
-        for (const Part& part : {Part{"the mean", "mean_p_value", "mean_verdict", "mean_upper",
-                                      "mean_lower", "upper confidence limit"},
-                                 Part{"the 95th percentile", "percentile_p_value",
-                                      "percentile_verdict", "percentile_upper",
-                                      "percentile_lower", "upper tolerance limit"}}) {
+        for (const Part& part :
+             {Part{"the mean", "mean_p_value", "mean_verdict", "mean_upper", "mean_lower",
+                   "upper confidence limit"},
+              Part{"the 95th percentile", "percentile_p_value", "percentile_verdict",
+                   "percentile_upper", "percentile_lower", "upper tolerance limit"}}) {
             SCOPED_TRACE(part.subject);
             const double p = row.at(part.p_value).get<double>();
             const std::string verdict = row.at(part.verdict).get<std::string>();
@@ -261,8 +263,8 @@ TEST(DataAssessment, VerdictsFollowTheOneSidedLimitsAndTheReportSaysSo) {
                        " is below or above the limit " + limit + " (lower confidence limit " +
                        six_digits(lower) + ", " + part.upper_name + " " + six_digits(upper) + ")";
             }
-            EXPECT_NE(std::find(lines.begin(), lines.end(), said), lines.end())
-                << said << "\n" << text.out;
+            EXPECT_NE(std::find(lines.begin(), lines.end(), said), lines.end()) << said << "\n"
+                                                                                << text.out;
         }
     }
     EXPECT_GT(seen_below, 0);
@@ -289,11 +291,14 @@ TEST(DataAssessment, NonDetectsAreRefusedAsCensoredData) {
         {{}, "ND\n0.5\n1.2\n0.8\n", in + ", line 1, value 1: 'ND'" + censored},
         {{}, "0.5 1.2\n< 0.05 0.8\n", in + ", line 2, value 1: '<'" + censored},
         {{"--limit=1"}, "0.5, n.d., 1.2, 0.8\n", in + ", line 1, value 2: 'n.d.'" + censored},
-        {{"--column=conc"}, "id,conc\na,0.5\nb,<LOD\nc,1.2\nd,0.8\n",
+        {{"--column=conc"},
+         "id,conc\na,0.5\nb,<LOD\nc,1.2\nd,0.8\n",
          in + ", line 3, column 2 (conc): '<LOD'" + censored},
-        {{"--column=2"}, "id;conc\na;0.5\nb;BDL\nc;1.2\n",
+        {{"--column=2"},
+         "id;conc\na;0.5\nb;BDL\nc;1.2\n",
          in + ", line 3, column 2 (conc): 'BDL'" + censored},
-        {{"--column=conc", "--format=json"}, "id\tconc\na\t0.5\nb\t\"<0,05\"\nc\t1.2\n",
+        {{"--column=conc", "--format=json"},
+         "id\tconc\na\t0.5\nb\t\"<0,05\"\nc\t1.2\n",
          in + ", line 3, column 2 (conc): '<0,05'" + censored},
         {{}, "<0.05\n0.5\n1.2\n0.8\n", in + ", line 1, value 1: '<0.05'" + censored},
     };
@@ -317,8 +322,8 @@ TEST(DataAssessment, BadLimitOrPercentileIsAUsageErrorBeforeAnyOutput) {
                                    "data\n";
     const std::string percentile_rule = "': the percentile is a probability strictly between 0 "
                                         "and 1, such as 0.95 for the 95th percentile\n";
-    for (const std::string bad : {"0", "-0", "-2.5", "abc", "nan", "inf", "1e400", "5mg",
-                                  " 5", "1,5"}) {
+    for (const std::string bad :
+         {"0", "-0", "-2.5", "abc", "nan", "inf", "1e400", "5mg", " 5", "1,5"}) {
         SCOPED_TRACE(bad);
         for (const char* format : {"--format=text", "--format=csv", "--format=json"}) {
             const Outcome got = run_data({format, "--limit=" + bad}, "0.5 1.2 0.8\n");
@@ -342,6 +347,7 @@ TEST(DataAssessment, BadLimitOrPercentileIsAUsageErrorBeforeAnyOutput) {
 }
 
 // Beyond 5000 measurements the W test is not computed, and the report says why; the rest is.
+// A sample the test rejects is said to make the model doubtful.
 TEST(DataAssessment, WTestOutsideItsRangeIsSaidNotFailed) {
     std::string many;
     for (int i = 0; i < 5001; ++i) {
@@ -358,6 +364,18 @@ TEST(DataAssessment, WTestOutsideItsRangeIsSaidNotFailed) {
     EXPECT_TRUE(row.at("shapiro_wilk_p").is_null());
     EXPECT_EQ(row.at("assessment_status"), "ok");
     EXPECT_TRUE(row.at("percentile_upper").is_number());
+
+    // Two clusters a hundredfold apart: the model is doubtful, and the report says so.
+    std::string clusters;
+    for (int i = 0; i < 15; ++i) {
+        clusters += std::to_string(1.0 + i / 100.0) + " " + std::to_string(100.0 + i) + "\n";
+    }
+    const Outcome doubtful = run_data({}, clusters);
+    ASSERT_EQ(doubtful.status, 0) << doubtful.err;
+    EXPECT_NE(
+        doubtful.out.find("\nthe lognormal model is doubtful: every limit below rests on it\n"),
+        std::string::npos)
+        << doubtful.out;
 
     const Outcome help = run_data({"--help"});
     for (const char* item : {"--percentile=P", "--limit=L", "censored data need other methods",

@@ -17,7 +17,6 @@
 
 namespace py = pybind11;
 
-
 namespace {
 
 using Input = py::array_t<double, py::array::c_style | py::array::forcecast>;
@@ -30,8 +29,8 @@ py::object verdict(lvlim::Verdict v) {
     return py::str(std::string(lvlim::to_string(v)));
 }
 
-py::dict assess(const Input& x, std::optional<double> limit, double percentile,
-                double confidence, const std::string& kind_name) {
+py::dict assess(const Input& x, std::optional<double> limit, double percentile, double confidence,
+                const std::string& kind_name) {
     lvlim::AssessmentOptions options;
     options.kind = lvlim::kind_from_string(kind_name);
     options.limit = limit;

@@ -16,7 +16,9 @@
 namespace {
 
 // NaN (a quantity that does not apply) as R's NA.
-double na_for_nan(double value) { return std::isnan(value) ? NA_REAL : value; }
+double na_for_nan(double value) {
+    return std::isnan(value) ? NA_REAL : value;
+}
 
 Rcpp::CharacterVector lines_of(const std::vector<std::string>& lines) {
     Rcpp::CharacterVector out(lines.size());
