@@ -37,8 +37,14 @@ val messages_array(const std::vector<std::string>& messages) {
     return out;
 }
 
+val verdict_or_null(lvlim::Verdict verdict) {
+    return verdict == lvlim::Verdict::none ? val::null()
+                                           : val(std::string(lvlim::to_string(verdict)));
+}
+
 val row_object(const lvlim::web::Row& row) {
-    const lvlim::LognormalMean& r = row.result;
+    const lvlim::Assessment& a = row.assessment;
+    const lvlim::LognormalMean& r = a.mean;
     val out = summary_object(r.summary);
     out.set("nu", r.nu);
     out.set("gammasquared", r.gammasquared);
@@ -52,6 +58,29 @@ val row_object(const lvlim::web::Row& row) {
     out.set("mean_upper", number_or_null(r.mean_upper));
     out.set("status", std::string(lvlim::to_string(r.limits.status)));
     out.set("messages", messages_array(r.limits.messages));
+    // The assessment, with lvlim-data's field names.
+    out.set("gm", number_or_null(a.gm));
+    out.set("gsd", number_or_null(a.gsd));
+    out.set("shapiro_wilk_w", number_or_null(a.shapiro_wilk_w));
+    out.set("shapiro_wilk_p", number_or_null(a.shapiro_wilk_p));
+    out.set("fit_message", a.fit_message);
+    out.set("fit_status", std::string(lvlim::to_string(a.fit_status)));
+    out.set("fit_doubtful", a.fit_doubtful);
+    out.set("percentile", number_or_null(a.percentile));
+    out.set("percentile_estimate", number_or_null(a.percentile_estimate));
+    out.set("percentile_lower", number_or_null(a.percentile_lower));
+    out.set("percentile_upper", number_or_null(a.percentile_upper));
+    out.set("limit", a.limit ? val(*a.limit) : val::null());
+    out.set("exceedance", number_or_null(a.exceedance));
+    out.set("exceedance_lower", number_or_null(a.exceedance_lower));
+    out.set("exceedance_upper", number_or_null(a.exceedance_upper));
+    out.set("mean_p_value", number_or_null(a.mean_p_value));
+    out.set("mean_p_value_bounded", a.mean_p_value_bounded);
+    out.set("percentile_p_value", number_or_null(a.percentile_p_value));
+    out.set("mean_verdict", verdict_or_null(a.mean_verdict));
+    out.set("percentile_verdict", verdict_or_null(a.percentile_verdict));
+    out.set("assessment_status", std::string(lvlim::to_string(a.status)));
+    out.set("assessment_messages", messages_array(a.messages));
     return out;
 }
 
@@ -83,6 +112,7 @@ val outcome_object(const Outcome& outcome) {
     }
     out.set("columns", columns);
     out.set("column", outcome.column);
+    out.set("read_from", outcome.read_from);
     return out;
 }
 
@@ -94,19 +124,22 @@ val failure(const std::string& field, const std::exception& e) {
 
 val from_measurements(const std::string& text, const std::string& source,
                       const std::string& column, const std::string& kind,
-                      const std::string& confidences) {
+                      const std::string& confidences, const std::string& percentile,
+                      const std::string& limit) {
     try {
-        return outcome_object(
-            lvlim::web::from_measurements(text, source, column, kind, confidences));
+        return outcome_object(lvlim::web::from_measurements(text, source, column, kind,
+                                                            confidences, {percentile, limit}));
     } catch (const std::exception& e) {
         return failure("data", e);
     }
 }
 
 val from_logs(const std::string& n, const std::string& log_mean, const std::string& log_sd,
-              const std::string& kind, const std::string& confidences) {
+              const std::string& kind, const std::string& confidences,
+              const std::string& percentile, const std::string& limit) {
     try {
-        return outcome_object(lvlim::web::from_logs(n, log_mean, log_sd, kind, confidences));
+        return outcome_object(lvlim::web::from_logs(n, log_mean, log_sd, kind, confidences,
+                                                    {percentile, limit}));
     } catch (const std::exception& e) {
         return failure("n", e);
     }
@@ -118,6 +151,8 @@ val table_cell(double n, double sigma, const std::string& kind, double confidenc
     try {
         const lvlim::Limits l =
             lvlim::web::table_cell(n, sigma, lvlim::kind_from_string(kind), confidence);
+        out.set("nu", n - 1.0);
+        out.set("gammasquared", n);
         out.set("k_lower", number_or_null(l.k_lower));
         out.set("k_upper", number_or_null(l.k_upper));
         out.set("status", std::string(lvlim::to_string(l.status)));
@@ -128,10 +163,56 @@ val table_cell(double n, double sigma, const std::string& kind, double confidenc
     return out;
 }
 
+// A sample-size search with lvlim-plan's JSON fields (sample_size, achieved, rows), or errors.
+val plan(const std::string& gsd, const std::string& ratio, const std::string& statistic,
+         const std::string& percentile, const std::string& confidence, const std::string& goal,
+         const std::string& target) {
+    val out = val::object();
+    val errors = val::array();
+    try {
+        const lvlim::web::Plan p =
+            lvlim::web::plan({gsd, ratio, statistic, percentile, confidence, goal, target});
+        for (const auto& error : p.errors) {
+            val e = val::object();
+            e.set("field", error.field);
+            e.set("message", error.message);
+            errors.call<void>("push", e);
+        }
+        if (p.result) {
+            const lvlim::SampleSize& r = *p.result;
+            out.set("sample_size", r.n ? val(static_cast<double>(*r.n)) : val::null());
+            out.set("achieved", number_or_null(r.achieved));
+            out.set("monotone", r.monotone);
+            out.set("status", std::string(lvlim::to_string(r.status)));
+            out.set("messages", messages_array(r.messages));
+            out.set("goal", std::string(lvlim::to_string(p.goal)));
+            out.set("target", p.target);
+            val rows = val::array();
+            for (const lvlim::PlanRow& row : r.rows) {
+                val o = val::object();
+                o.set("n", static_cast<double>(row.n));
+                o.set("power", number_or_null(row.power.value));
+                o.set("expected_ratio", number_or_null(row.expected_ratio.value));
+                o.set("status", std::string(lvlim::to_string(row.status)));
+                rows.call<void>("push", o);
+            }
+            out.set("rows", rows);
+        }
+    } catch (const std::exception& e) {
+        val error = val::object();
+        error.set("field", std::string("target"));
+        error.set("message", std::string("unexpected failure: ") + e.what());
+        errors.call<void>("push", error);
+    }
+    out.set("errors", errors);
+    return out;
+}
+
 } // namespace
 
 EMSCRIPTEN_BINDINGS(lvlim_web) {
     emscripten::function("fromMeasurements", &from_measurements);
     emscripten::function("fromLogs", &from_logs);
     emscripten::function("tableCell", &table_cell);
+    emscripten::function("plan", &plan);
 }

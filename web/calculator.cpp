@@ -4,10 +4,14 @@
 #include "web/calculator.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <optional>
+#include <span>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -42,6 +46,13 @@ std::string quoted(std::string_view item) {
     return text;
 }
 
+// The text with its commas made decimal points ("1,5" -> "1.5").
+std::string replaced_comma(std::string_view text) {
+    std::string out(text);
+    std::replace(out.begin(), out.end(), ',', '.');
+    return out;
+}
+
 // lvlim-data's refusal of a log standard deviation out of range, or nullopt.
 std::optional<std::string> log_sd_refused(double log_sd) {
     if (log_sd >= min_sigma && log_sd <= max_sigma) {
@@ -73,10 +84,125 @@ std::string field_of(const std::string& message, const std::string& source) {
     return source;
 }
 
-// The rows of `summary` at each confidence level, or the message of the API's refusal (after
-// `prefix`, as lvlim-data names its input before it).
-void compute_rows(Outcome& out, const Summary& summary, const std::string& kind_name,
-                  const Confidences& confidences, const std::string& field,
+// Characters that look like blanks or minus signs but are neither, as spreadsheets and web
+// pages write them; a value holding one is refused with a message naming it.
+struct Lookalike {
+    std::string_view bytes;
+    std::string_view name;
+    std::string_view replacement;
+};
+constexpr Lookalike lookalikes[] = {
+    {"\xC2\xA0", "a non-breaking space (U+00A0)", " "},
+    {"\xE2\x80\xAF", "a narrow non-breaking space (U+202F)", " "},
+    {"\xE2\x80\x87", "a figure space (U+2007)", " "},
+    {"\xE2\x80\x89", "a thin space (U+2009)", " "},
+    {"\xE2\x88\x92", "a Unicode minus sign (U+2212)", "-"},
+};
+
+struct Found {
+    const Lookalike* what = nullptr;
+    std::size_t at = 0;
+};
+
+Found find_lookalike(std::string_view text) {
+    Found first;
+    for (const Lookalike& l : lookalikes) {
+        const std::size_t at = text.find(l.bytes);
+        if (at != std::string_view::npos && (first.what == nullptr || at < first.at)) {
+            first = {&l, at};
+        }
+    }
+    return first;
+}
+
+std::string replaced(std::string_view text) {
+    std::string out(text);
+    for (const Lookalike& l : lookalikes) {
+        for (std::size_t at = out.find(l.bytes); at != std::string::npos;
+             at = out.find(l.bytes, at + l.replacement.size())) {
+            out.replace(at, l.bytes.size(), l.replacement);
+        }
+    }
+    return out;
+}
+
+// The message for a lookalike in the value `item` of the field `name`, or nullopt.
+std::optional<std::string> lookalike_in_field(std::string_view name, std::string_view item) {
+    const Found found = find_lookalike(item);
+    if (found.what == nullptr) {
+        return std::nullopt;
+    }
+    std::string fixed = replaced(item);
+    if (found.what->replacement == " ") {
+        fixed.erase(std::remove(fixed.begin(), fixed.end(), ' '), fixed.end());
+    }
+    return std::string(name) + " " + quoted(item) + " holds " + std::string(found.what->name) +
+           ", which is not read: write " + fixed;
+}
+
+// The message for the first lookalike of `text`, named by its line, or nullopt.
+std::optional<std::string> lookalike_in_text(std::string_view text, const std::string& source) {
+    const Found found = find_lookalike(text);
+    if (found.what == nullptr) {
+        return std::nullopt;
+    }
+    const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(found.at), '\n');
+    std::string message = source + ", line " + std::to_string(line) + " holds " +
+                          std::string(found.what->name);
+    if (found.what->replacement == "-") {
+        // The item around it, up to the blanks, tabs, commas or semicolons.
+        const auto stop = [](char c) {
+            return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\n' || c == '\r';
+        };
+        std::size_t from = found.at;
+        while (from > 0 && !stop(text[from - 1])) {
+            --from;
+        }
+        std::size_t to = found.at;
+        while (to < text.size() && !stop(text[to])) {
+            ++to;
+        }
+        const std::string_view item = text.substr(from, to - from);
+        return message + " in " + quoted(item) + ", which is not read: write " + replaced(item) +
+               " with the ordinary minus (a measurement must be positive all the same)";
+    }
+    return message + ", which is not read as a blank: replace it by an ordinary blank";
+}
+
+// The percentile and the limit value, in lvlim-data's words; errors for their fields.
+std::optional<AssessmentOptions> assessment_options(Outcome& out, const AssessmentInput& input) {
+    AssessmentOptions options;
+    bool good = true;
+    const std::string_view p = input.percentile.empty() ? std::string_view("0.95") : input.percentile;
+    const std::optional<double> percentile = number(p);
+    if (!percentile || !(*percentile > 0.0 && *percentile < 1.0)) {
+        out.errors.push_back({"percentile", lookalike_in_field("the percentile", p).value_or(
+            "invalid percentile " + quoted(p) + ": the percentile is a probability strictly "
+            "between 0 and 1, such as 0.95 for the 95th percentile")});
+        good = false;
+    } else {
+        options.percentile = *percentile;
+    }
+    if (!input.limit.empty()) {
+        const std::optional<double> limit = number(input.limit);
+        if (!limit || !(*limit > 0.0)) {
+            out.errors.push_back({"limit", lookalike_in_field("the limit value", input.limit).value_or(
+                "invalid limit value " + quoted(input.limit) + ": the limit value is a number "
+                "above 0, in the units of the data")});
+            good = false;
+        } else {
+            options.limit = *limit;
+        }
+    }
+    return good ? std::optional(options) : std::nullopt;
+}
+
+// The rows at each confidence level: the assessment of `values` (or of `summary` when there are
+// none), or the message of the API's refusal (after `prefix`, as lvlim-data names its input
+// before it).
+void compute_rows(Outcome& out, const Summary& summary, std::span<const double> values,
+                  const std::string& kind_name, const Confidences& confidences,
+                  const AssessmentInput& input, const std::string& field,
                   const std::string& prefix) {
     std::optional<Kind> kind;
     try {
@@ -87,42 +213,127 @@ void compute_rows(Outcome& out, const Summary& summary, const std::string& kind_
     if (confidences.error) {
         out.errors.push_back({"confidence", *confidences.error});
     }
+    std::optional<AssessmentOptions> options = assessment_options(out, input);
     if (!out.errors.empty()) {
         return;
     }
+    options->kind = *kind;
     try {
         for (const double confidence : confidences.values) {
-            out.rows.push_back({confidence, *kind, lognormal_mean(summary, *kind, confidence)});
+            options->confidence = confidence;
+            out.rows.push_back({confidence, *kind,
+                                values.empty() ? assess(summary, *options)
+                                               : assess(values, *options)});
         }
+        out.summary = out.rows.front().assessment.mean.summary;
     } catch (const std::exception& e) {
         out.rows.clear();
         out.errors.push_back({field_of(e.what(), field), prefix + e.what()});
     }
 }
 
-// The columns of a table with a header, and the one read when none of them is chosen (a choice
-// made for another text): the last whose first value is a measurement (identifiers and dates
-// tend to come first). Without a header, the text is a list, every value read, as lvlim-data
-// reads it without --column.
-void offer_columns(Outcome& out, std::string_view text, std::string& column) {
-    const data::Layout layout = data::table_layout(text, {});
-    const std::size_t width = layout.fields.size();
-    if (!layout.header || width < 2) {
+// A table as read_data will see it: its separator, header, columns, and for each column
+// whether every value in it is a number (a decimal comma counted as one); the first decimal
+// comma anywhere in it.
+struct TableScan {
+    bool table = false;
+    data::Layout layout;
+    std::vector<bool> numeric;
+    std::optional<std::string> decimal_comma; // the message for it
+};
+
+TableScan scan_table(std::string_view text, const std::string& source) {
+    TableScan scan;
+    scan.layout = data::table_layout(text, {});
+    const std::size_t width = scan.layout.fields.size();
+    // Where read_data reads a table and not a list: a header, or a tab or a semicolon.
+    std::size_t line_number = 0;
+    std::string_view first;
+    std::string_view rest = text;
+    std::vector<std::pair<std::size_t, std::string_view>> lines;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        ++line_number;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line_number == 1 && line.starts_with("\xEF\xBB\xBF")) {
+            line.remove_prefix(3);
+        }
+        lines.emplace_back(line_number, line);
+    }
+    std::size_t index = 0;
+    for (; index < lines.size(); ++index) {
+        const std::string_view line = lines[index].second;
+        const std::string_view data = line.substr(0, line.find('#'));
+        if (data.find_first_not_of(" \t\r") != std::string_view::npos) {
+            first = data;
+            break;
+        }
+    }
+    scan.table = width >= 2 && (scan.layout.header || first.find_first_of("\t;") != std::string_view::npos);
+    if (!scan.table) {
+        return scan;
+    }
+    const data::Separator separator = data::detect_separator(first);
+    scan.numeric.assign(width, true);
+    for (std::size_t i = scan.layout.header ? index + 1 : index; i < lines.size(); ++i) {
+        std::vector<std::string> fields;
+        try {
+            fields = data::split_fields(lines[i].second, separator);
+        } catch (const data::DataError&) {
+            break; // read_data names the fault
+        }
+        for (std::size_t c = 0; c < fields.size() && c < width; ++c) {
+            const data::ValueOrError value = data::parse_value(fields[c]);
+            if (value.error == data::ValueError::not_a_number) {
+                scan.numeric[c] = false;
+            }
+            if (value.error == data::ValueError::decimal_comma && !scan.decimal_comma) {
+                std::string label = "column " + std::to_string(c + 1);
+                if (scan.layout.header) {
+                    label += " (" + scan.layout.fields[c] + ")";
+                }
+                scan.decimal_comma = source + ", line " + std::to_string(lines[i].first) + ", " +
+                                     label + ": " + data::quoted(fields[c]) +
+                                     " has a decimal comma; this file writes its numbers with "
+                                     "decimal commas, which are not read: save it with decimal "
+                                     "points (" + data::quoted(fields[c]) + " as " +
+                                     replaced_comma(fields[c]) + ")";
+            }
+        }
+    }
+    return scan;
+}
+
+// The columns of a table, offered to choose from, and the one to read: the one chosen, else
+// the only column of numbers under a header; empty when the user must choose.
+void offer_columns(Outcome& out, const TableScan& scan, std::string& column) {
+    if (!scan.table) {
         column.clear();
         return;
     }
-    std::size_t pick = width;
+    const std::size_t width = scan.layout.fields.size();
+    std::vector<std::string> numbers;
     for (std::size_t c = 0; c < width; ++c) {
-        if (c < layout.next.size() && !data::parse_value(layout.next[c]).error) {
-            pick = c + 1;
+        std::string label = "column " + std::to_string(c + 1);
+        if (scan.layout.header) {
+            label += " (" + scan.layout.fields[c] + ")";
         }
-        out.columns.emplace_back(std::to_string(c + 1), "column " + std::to_string(c + 1) +
-                                                            " (" + layout.fields[c] + ")");
+        if (scan.numeric[c]) {
+            numbers.push_back(std::to_string(c + 1));
+        } else {
+            label += ", not numbers";
+        }
+        out.columns.emplace_back(std::to_string(c + 1), label);
     }
     const bool offered = std::any_of(out.columns.begin(), out.columns.end(),
                                      [&](const auto& c) { return c.first == column; });
     if (!offered) {
-        column = std::to_string(pick);
+        // Without a header nothing tells what a column holds: the user chooses.
+        column = numbers.size() == 1 && scan.layout.header ? numbers.front() : std::string();
     }
 }
 
@@ -133,15 +344,48 @@ Confidences read_confidences(std::string_view text) {
     const data::ConfidenceList list =
         data::read_confidence_list(text, data::ListSeparators::blanks_and_commas);
     Confidences out;
+    if (auto lookalike = lookalike_in_field("the confidence", text)) {
+        out.error = std::move(lookalike);
+        return out;
+    }
+    const std::string_view whole = text;
+    // A comma between digits with no blank after it ("0,95") that makes no good list is a
+    // decimal comma; the levels of a list are separated by a comma and a blank, or by blanks.
+    const auto decimal_comma = [&]() -> std::optional<std::string> {
+        for (std::size_t i = 1; i + 1 < whole.size(); ++i) {
+            const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+            if (whole[i] != ',' || !digit(whole[i - 1]) || !digit(whole[i + 1])) {
+                continue;
+            }
+            {
+                std::size_t from = i;
+                while (from > 0 && !is_separator(whole[from - 1])) {
+                    --from;
+                }
+                std::size_t to = i + 1;
+                while (to < whole.size() && !is_separator(whole[to])) {
+                    ++to;
+                }
+                const std::string_view item = whole.substr(from, to - from);
+                if (!number(replaced_comma(item))) {
+                    continue; // "0.9,1.0": a list without its blank
+                }
+                return quoted(item) + " has a decimal comma, which is not read: write " +
+                       replaced_comma(item) + " (several levels go with a comma and a blank: "
+                       "0.9, 0.95)";
+            }
+        }
+        return std::nullopt;
+    };
     for (const double level : list.values) {
         if (auto refused = data::confidence_refused(level)) {
-            out.error = std::move(refused);
+            out.error = decimal_comma().value_or(*refused);
             return out;
         }
         out.values.push_back(level);
     }
     if (list.bad_item) {
-        out.error = data::invalid_confidence(*list.bad_item);
+        out.error = decimal_comma().value_or(data::invalid_confidence(*list.bad_item));
     } else if (out.values.empty()) {
         out.error = "a confidence level is needed, e.g. 0.95";
     }
@@ -150,11 +394,38 @@ Confidences read_confidences(std::string_view text) {
 
 Outcome from_measurements(std::string_view text, const std::string& source,
                           const std::string& column, const std::string& kind,
-                          std::string_view confidences) {
+                          std::string_view confidences, const AssessmentInput& assessment) {
     Outcome out;
     const Confidences levels = read_confidences(confidences);
+    const auto refuse = [&](const std::string& field, std::string message) {
+        out.errors.push_back({field, std::move(message)});
+        out.values.clear();
+        if (levels.error) {
+            out.errors.push_back({"confidence", *levels.error});
+        }
+        return out;
+    };
+    if (const auto lookalike = lookalike_in_text(text, source)) {
+        return refuse("data", *lookalike);
+    }
+    const TableScan scan = scan_table(text, source);
     out.column = column;
-    offer_columns(out, text, out.column);
+    offer_columns(out, scan, out.column);
+    if (scan.decimal_comma) {
+        return refuse("data", *scan.decimal_comma);
+    }
+    if (scan.table && out.column.empty()) {
+        std::string names;
+        for (std::size_t c = 0; c < scan.numeric.size(); ++c) {
+            if (scan.numeric[c]) {
+                names += (names.empty() ? "" : ", ") + out.columns[c].second;
+            }
+        }
+        return refuse("column", names.empty()
+                                    ? "no column of this table holds only numbers: check the file"
+                                    : "choose the column of the measurements: " + names +
+                                          " hold numbers");
+    }
     data::ReadOptions options;
     if (!out.column.empty()) {
         options.column = out.column;
@@ -163,33 +434,34 @@ Outcome from_measurements(std::string_view text, const std::string& source,
     try {
         const data::Data data = data::read_data(text, source, options);
         if (const auto refused = log_sd_refused(data.summary.log_sd)) {
-            out.errors.push_back({"data", source + ": " + *refused});
-        } else {
-            out.summary = data.summary;
+            return refuse("data", source + ": " + *refused);
         }
+        out.read_from = data.column;
+        compute_rows(out, data.summary, out.values, kind, levels, assessment, "data",
+                     source + ": ");
     } catch (const data::DataError& e) {
-        out.errors.push_back({"data", e.what()});
+        return refuse("data", e.what());
     }
     if (!out.errors.empty()) {
         out.values.clear();
-        if (levels.error) {
-            out.errors.push_back({"confidence", *levels.error});
-        }
-        return out;
     }
-    compute_rows(out, *out.summary, kind, levels, "data", source + ": ");
     return out;
 }
 
 Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_view log_sd,
-                  const std::string& kind, std::string_view confidences) {
+                  const std::string& kind, std::string_view confidences,
+                  const AssessmentInput& assessment) {
     Outcome out;
     const Confidences levels = read_confidences(confidences);
     const std::optional<double> count = number(n);
     const std::optional<double> mean = number(log_mean);
     const std::optional<double> sd = number(log_sd);
+    const auto not_a_number = [](std::string_view name, std::string_view item) {
+        return lookalike_in_field(name, item)
+            .value_or(std::string(name) + " " + quoted(item) + " is not a number");
+    };
     if (!count) {
-        out.errors.push_back({"n", "n " + quoted(n) + " is not a number"});
+        out.errors.push_back({"n", not_a_number("n", n)});
     } else if (!(*count >= 0.0 && *count == std::floor(*count) && *count <= 1e15)) {
         out.errors.push_back({"n", "n = " + shortest_with_NaN(*count) +
                                        " is not a whole number of measurements"});
@@ -204,12 +476,12 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
                                        std::to_string(max_measurements) + " measurements"});
     }
     if (!mean) {
-        out.errors.push_back({"log_mean", "log_mean " + quoted(log_mean) + " is not a number"});
+        out.errors.push_back({"log_mean", not_a_number("log_mean", log_mean)});
     }
     // summary_from_logs sums a series in sd^2 / 2 that ends only for a moderate sd, and needs
     // n >= 2: both are checked before it is called.
     if (!sd) {
-        out.errors.push_back({"log_sd", "log_sd " + quoted(log_sd) + " is not a number"});
+        out.errors.push_back({"log_sd", not_a_number("log_sd", log_sd)});
     } else if (const auto refused = log_sd_refused(*sd)) {
         out.errors.push_back({"log_sd", *refused});
     }
@@ -219,8 +491,66 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
         }
         return out;
     }
-    out.summary = summary_from_logs(static_cast<std::size_t>(*count), *mean, *sd);
-    compute_rows(out, *out.summary, kind, levels, "log_sd", "");
+    compute_rows(out, summary_from_logs(static_cast<std::size_t>(*count), *mean, *sd), {}, kind,
+                 levels, assessment, "log_sd", "");
+    return out;
+}
+
+Plan plan(const PlanInput& input) {
+    Plan out;
+    PlanSetting setting;
+    const auto read = [&](std::string_view text, const char* field, const char* name)
+        -> std::optional<double> {
+        const std::optional<double> value = number(text);
+        if (!value) {
+            out.errors.push_back({field, lookalike_in_field(name, text).value_or(
+                                             std::string(name) + " " + quoted(text) +
+                                             " is not a number")});
+        }
+        return value;
+    };
+    const auto gsd = read(input.gsd, "gsd", "the GSD");
+    const auto ratio = read(input.ratio, "ratio", "the ratio");
+    const auto percentile = read(input.percentile, "plan-percentile", "the percentile");
+    const auto confidence = read(input.confidence, "plan-confidence", "the confidence");
+    const auto target = read(input.target, "target", "the target");
+    // Each value checked by the API, its message under its field.
+    const auto check = [&](const char* field, auto&& apply) {
+        try {
+            apply();
+        } catch (const std::invalid_argument& e) {
+            out.errors.push_back({field, e.what()});
+        }
+    };
+    if (gsd) {
+        check("gsd", [&] { setting.log_sd = log_sd_from_gsd(*gsd); });
+    }
+    check("statistic", [&] { setting.statistic = statistic_from_string(input.statistic); });
+    if (ratio) {
+        setting.ratio = *ratio;
+    }
+    if (percentile) {
+        setting.percentile = *percentile;
+    }
+    if (confidence) {
+        setting.confidence = *confidence;
+    }
+    out.goal = input.goal == "expected_ratio" ? Goal::expected_ratio : Goal::power;
+    if (!out.errors.empty() || !target) {
+        return out;
+    }
+    out.target = *target;
+    try {
+        out.result = sample_size(setting, Target{out.goal, *target});
+    } catch (const std::invalid_argument& e) {
+        const std::string_view m = e.what();
+        const char* field = m.find("ratio") != std::string_view::npos && out.goal == Goal::power
+                                ? "ratio"
+                            : m.find("percentile") != std::string_view::npos ? "plan-percentile"
+                            : m.find("confidence") != std::string_view::npos ? "plan-confidence"
+                                                                             : "target";
+        out.errors.push_back({field, e.what()});
+    }
     return out;
 }
 

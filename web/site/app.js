@@ -9,16 +9,23 @@
   // lvlim-data's fields of a result row, in its order.
   const rowFields = ['n', 'log_mean', 'log_sd', 'nu', 'gammasquared', 'confidence', 'kind', 'mvue',
     'sample_mean', 'plug_in', 'k_lower', 'k_upper', 'log_lower', 'log_upper', 'mean_lower',
-    'mean_upper', 'status', 'messages'];
+    'mean_upper', 'status', 'messages', 'gm', 'gsd', 'shapiro_wilk_w', 'shapiro_wilk_p',
+    'percentile', 'percentile_estimate', 'percentile_lower', 'percentile_upper', 'limit',
+    'exceedance', 'exceedance_lower', 'exceedance_upper', 'mean_p_value', 'percentile_p_value',
+    'mean_verdict', 'percentile_verdict', 'assessment_status'];
 
   const show6 = (x) => (x === null || x === undefined ? '—' : Number(x).toPrecision(6));
+  // A table's header: 6 significant digits without trailing zeros (0.16681, 3).
+  const rounded = (x) => String(Number(Number(x).toPrecision(6)));
   const full = (x) => (x === null || x === undefined ? '' : String(x));
   const percent = (c) => `${Number((c * 100).toPrecision(12))}%`;
+  let currentTab = 'data';
 
   function showFailure(text) {
-    const state = $('state');
+    const state = currentTab === 'table' ? $('table-state') : currentTab === 'plan' ? $('plan-state') : $('state');
     state.dataset.state = 'error';
     state.textContent = text;
+    if (currentTab === 'table') { $('table-stop').disabled = true; $('table-start').disabled = false; }
   }
   // Nothing escapes to the console unseen: any fault shows where the results go.
   window.addEventListener('error', (e) => { showFailure(`Unexpected failure: ${e.message}`); e.preventDefault(); });
@@ -50,17 +57,59 @@
     return new Worker(fromFolder ? workerSource : 'worker.js');
   }
 
-  function makeEngine(onAnswer) {
-    const worker = newWorker();
-    worker.onmessage = (e) => onAnswer(e.data.id, e.data.answer);
-    worker.onerror = (e) => { e.preventDefault(); showFailure(`The engine could not start: ${e.message || 'no WebAssembly?'}`); };
-    return worker;
+  // How long a request may go unanswered (a test may shorten it before the page loads).
+  const answerTimeoutMs = window.lvlimAnswerTimeoutMs || 60000;
+  // Set when the engine cannot start at all (its file missing, no WebAssembly): every later
+  // request, in any tab, shows it in that tab instead of waiting.
+  let engineBroken = null;
+
+  // A Worker and its requests: each is answered once, or failed on the Worker's error or when
+  // no answer comes in time; onFailure(text) then says so where the request was made.
+  function makeEngine(onAnswer, onFailure) {
+    let worker = null;
+    const pending = new Map(); // id -> its timer
+    function stop() {
+      for (const timer of pending.values()) clearTimeout(timer);
+      pending.clear();
+      if (worker) worker.terminate();
+      worker = null;
+    }
+    function fail(text) {
+      stop();
+      onFailure(text);
+    }
+    function start() {
+      worker = newWorker();
+      worker.onmessage = (e) => {
+        const timer = pending.get(e.data.id);
+        if (timer === undefined) return;
+        clearTimeout(timer);
+        pending.delete(e.data.id);
+        onAnswer(e.data.id, e.data.answer);
+      };
+      worker.onerror = (e) => {
+        e.preventDefault();
+        engineBroken = `The engine could not start: ${e.message || 'its file could not be loaded'}. ` +
+          'Reload the page; if this stays, the page is incomplete (lvlim_web.js is missing) or the browser runs no WebAssembly.';
+        fail(engineBroken);
+      };
+    }
+    return {
+      post(job) {
+        if (engineBroken) { onFailure(engineBroken); return; }
+        if (!worker) start();
+        pending.set(job.id, setTimeout(() => fail(
+          `The engine did not answer within ${answerTimeoutMs / 1000} s and was stopped. ` +
+          'Change an input to try again.'), answerTimeoutMs));
+        worker.postMessage(job);
+      },
+      stop,
+    };
   }
 
   // ---- Tabs ----------------------------------------------------------------------------------
 
-  const tabs = [$('tab-data'), $('tab-summary'), $('tab-table')];
-  let currentTab = 'data';
+  const tabs = [$('tab-data'), $('tab-summary'), $('tab-plan'), $('tab-table')];
 
   function selectTab(name, focus) {
     currentTab = name;
@@ -71,7 +120,10 @@
       $(tab.getAttribute('aria-controls')).hidden = !selected;
       if (selected && focus) tab.focus();
     }
-    $('calculator').hidden = name === 'table';
+    $('calculator').hidden = name === 'table' || name === 'plan';
+    // Summary statistics have no pictures: say so instead of empty frames.
+    $('pictures-none').hidden = name !== 'summary';
+    $('pictures-body').hidden = name === 'summary';
     schedule();
   }
 
@@ -109,11 +161,15 @@
   }
 
   function compute() {
-    updateUrl();
+    updateUrl(null);
     if (currentTab === 'table' || calculator === null) return;
-    const job = { id: ++latest, kind: kind(), confidence: $('confidence').value };
+    if (currentTab === 'plan') { computePlan(); return; }
+    const job = {
+      id: ++latest, kind: kind(), confidence: $('confidence').value,
+      percentile: $('percentile').value.trim(), limit: $('limit').value.trim(),
+    };
     if (currentTab === 'data') {
-      if ($('data').value.trim() === '') { clearResults('Enter measurements or summary statistics.'); return; }
+      if ($('data').value.trim() === '') { clearResults(urlNote || 'Enter measurements, or try the example.'); return; }
       // Read by lvlim-data's reader: an opened file under its name, pasted text as "data".
       Object.assign(job, { type: 'data', text: $('data').value, source: fileName || 'data', column: chosenColumn });
     } else {
@@ -121,13 +177,15 @@
       if (parts.every((p) => p === '')) { clearResults('Enter n and the mean and standard deviation of the logs.'); return; }
       Object.assign(job, { type: 'logs', n: parts[0], log_mean: parts[1], log_sd: parts[2] });
     }
+    if (engineBroken) { showFailure(engineBroken); return; }
     const state = $('state');
     state.dataset.state = 'busy';
     state.textContent = 'Computing';
-    calculator.postMessage(job);
+    calculator.post(job);
   }
 
   function clearErrors() {
+    $('read-from').textContent = '';
     for (const p of document.querySelectorAll('#calculator .error')) p.textContent = '';
     for (const el of document.querySelectorAll('#calculator [aria-invalid]')) el.removeAttribute('aria-invalid');
   }
@@ -137,6 +195,8 @@
     clearErrors();
     lastAnswer = null;
     $('result-body').replaceChildren();
+    $('verdicts').replaceChildren();
+    $('fit').hidden = true;
     $('strip-plot').replaceChildren();
     $('qq-plot').replaceChildren();
     for (const b of ['download-csv', 'download-json', 'download-strip', 'download-qq']) $(b).disabled = true;
@@ -174,8 +234,11 @@
     clearErrors();
     if (answer.columns) showColumns(answer.columns, answer.column);
     lastAnswer = null;
+    updateUrl(answer);
     const body = $('result-body');
     body.replaceChildren();
+    $('verdicts').replaceChildren();
+    $('fit').hidden = true;
     const state = $('state');
     if (answer.errors.length > 0) {
       for (const error of answer.errors) {
@@ -192,16 +255,28 @@
     }
     lastAnswer = answer;
     const s = answer.summary;
-    const summary = document.createElement('dl');
-    summary.className = 'values';
-    addPair(summary, 'n, number of measurements', valueElement('n', s.n, String(s.n)));
+    const first = answer.results[0];
+    showVerdicts(answer);
+    showFit(first);
+    const section = (title) => {
+      const h = document.createElement('h3');
+      h.textContent = title;
+      const list = document.createElement('dl');
+      list.className = 'values';
+      body.append(h, list);
+      return list;
+    };
+    const geometric = section('Geometric mean and standard deviation');
+    addPair(geometric, 'n, number of measurements', valueElement('n', s.n, String(s.n)));
+    addPair(geometric, 'GM, geometric mean', valueElement('gm', first.gm));
+    addPair(geometric, 'GSD, geometric standard deviation', valueElement('gsd', first.gsd));
+    const summary = section('The mean');
     addPair(summary, 'Mean of the logs', valueElement('log_mean', s.log_mean));
     addPair(summary, 'Standard deviation of the logs', valueElement('log_sd', s.log_sd));
     addPair(summary, 'Unbiased estimate of the mean (minimum variance)', valueElement('mvue', s.mvue));
     addPair(summary, 'Arithmetic mean of the sample', valueElement('sample_mean', s.sample_mean,
       s.sample_mean === null ? 'not known from summary statistics' : undefined));
     addPair(summary, 'Plug-in estimate exp(mean + sd²/2)', valueElement('plug_in', s.plug_in));
-    body.append(summary);
 
     let failed = 0;
     for (const row of answer.results) {
@@ -219,6 +294,7 @@
       if (labels.upper) addPair(list, labels.upper, valueElement('mean_upper', row.mean_upper, mark + show6(row.mean_upper) + overflow(row.mean_upper)));
       addPair(list, 'Searches', valueElement('status', row.status, bad ? '⚠ search failed: this limit is not to be trusted' : 'converged'));
       box.append(list);
+      box.append(...assessmentParts(row));
       if (bad) {
         ++failed;
         box.classList.add('failed');
@@ -254,11 +330,114 @@
     state.textContent = failed > 0
       ? `⚠ ${failed} of ${answer.results.length} searches failed: those limits are marked.`
       : `Computed from n = ${s.n}.`;
+    if (answer.read_from) $('read-from').textContent = `Measurements read from ${answer.read_from}.`;
     for (const b of ['download-csv', 'download-json']) $(b).disabled = false;
     drawPlots(answer, answer.results[0]);
   }
 
+  let drawn = null;
+  // ---- The assessment ------------------------------------------------------------------------
+
+  const limitText = (row) => `${String(row.limit)}${$('unit').value.trim() ? ` ${$('unit').value.trim()}` : ''}`;
+  // "95th" for 0.95, "99.9th" for 0.999.
+  const ordinal = (p) => {
+    const text = percent(p).slice(0, -1);
+    const last = text.endsWith('1') && !text.endsWith('11') ? 'st' : text.endsWith('2') && !text.endsWith('12') ? 'nd'
+      : text.endsWith('3') && !text.endsWith('13') ? 'rd' : 'th';
+    return text + last;
+  };
+
+  // The verdicts in plain words, one line for the mean and one for the percentile at each level.
+  function showVerdicts(answer) {
+    const box = $('verdicts');
+    const first = answer.results[0];
+    if (first.limit === null) {
+      const p = document.createElement('p');
+      p.className = 'verdict none';
+      p.textContent = `Enter a limit value to see whether the mean and the ${ordinal(first.percentile)} percentile are below it.`;
+      box.replaceChildren(p);
+      return;
+    }
+    for (const row of answer.results) {
+      for (const [what, name, field, pField] of [
+        ['mean', 'The mean', 'mean_verdict', 'mean_p_value'],
+        ['percentile', `The ${ordinal(row.percentile)} percentile`, 'percentile_verdict', 'percentile_p_value']]) {
+        const verdict = row[field];
+        const p = document.createElement('p');
+        p.className = `verdict ${verdict || 'none'}`;
+        const c = percent(row.confidence);
+        const pValue = `p-value ${show6(row[pField])}${what === 'mean' && row.mean_p_value_bounded ? ', the bound of its search' : ''}`;
+        const words = {
+          below: `${name} is below the limit ${limitText(row)} with ${c} confidence (${pValue}).`,
+          above: `${name} is above the limit ${limitText(row)} with ${c} confidence (${pValue}).`,
+          undecided: `Undecided at ${c} confidence: ${name.toLowerCase()} may be below or above the limit ${limitText(row)} (${pValue}). More measurements may decide it.`,
+        };
+        p.append(valueElement(field, verdict,
+          words[verdict] || `⚠ ${name}: no verdict, as a limit it needs was not computed.`));
+        box.append(p);
+      }
+    }
+  }
+
+  function showFit(row) {
+    const list = document.createElement('dl');
+    list.className = 'values';
+    const title = document.createElement('h3');
+    title.textContent = 'Does the lognormal model fit?';
+    if (row.shapiro_wilk_w === null) {
+      const note = document.createElement('p');
+      note.textContent = row.fit_message || 'The W test needs the measurements themselves.';
+      $('fit-values').replaceChildren(title, note);
+    } else {
+      addPair(list, 'W of the logs (Shapiro-Wilk)', valueElement('shapiro_wilk_w', row.shapiro_wilk_w));
+      addPair(list, 'p-value', valueElement('shapiro_wilk_p', row.shapiro_wilk_p));
+      const verdict = document.createElement('p');
+      verdict.className = row.fit_doubtful ? 'fit doubtful' : 'fit';
+      verdict.textContent = (row.fit_doubtful
+        ? 'The lognormal model is doubtful (p < 0.05): every limit here rests on it.'
+        : 'No evidence against the lognormal model.') + ' The test is weak for small samples.';
+      $('fit-values').replaceChildren(title, list, verdict);
+    }
+    $('fit').hidden = false;
+  }
+
+  // The percentile, the exceedance and the p-values of one row.
+  function assessmentParts(row) {
+    const parts = [];
+    const p = percent(row.confidence);
+    const name = `${ordinal(row.percentile)} percentile`;
+    const list = document.createElement('dl');
+    list.className = 'values';
+    addPair(list, `Estimate of the ${name}`, valueElement('percentile_estimate', row.percentile_estimate));
+    if (row.kind !== 'lower') {
+      addPair(list, `${row.kind === 'upper' ? p : `${p} two-sided`} upper tolerance limit of the ${name}`, valueElement('percentile_upper', row.percentile_upper));
+    }
+    if (row.kind !== 'upper') {
+      addPair(list, `${row.kind === 'lower' ? p : `${p} two-sided`} lower limit of the ${name}`, valueElement('percentile_lower', row.percentile_lower));
+    }
+    list.append(valueElement('percentile', row.percentile, ''));
+    parts.push(list);
+    if (row.limit !== null) {
+      const over = document.createElement('dl');
+      over.className = 'values';
+      const share = (v) => (v === null ? '—' : `${Number((v * 100).toPrecision(4))}%`);
+      addPair(over, `Fraction above the limit ${limitText(row)}`, valueElement('exceedance', row.exceedance, share(row.exceedance)));
+      if (row.kind !== 'lower') addPair(over, `${p} upper limit of the fraction`, valueElement('exceedance_upper', row.exceedance_upper, share(row.exceedance_upper)));
+      if (row.kind !== 'upper') addPair(over, `${p} lower limit of the fraction`, valueElement('exceedance_lower', row.exceedance_lower, share(row.exceedance_lower)));
+      addPair(over, 'p-value, mean at least the limit', valueElement('mean_p_value', row.mean_p_value));
+      addPair(over, `p-value, ${name} at least the limit`, valueElement('percentile_p_value', row.percentile_p_value));
+      over.append(valueElement('limit', row.limit, ''));
+      parts.push(over);
+    }
+    const status = valueElement('assessment_status', row.assessment_status, row.assessment_status === 'ok' ? ''
+      : `⚠ ${row.assessment_messages.join('; ')}`);
+    if (row.assessment_status !== 'ok') status.className = 'failed-mark';
+    parts.push(status);
+    return parts;
+  }
+
   function drawPlots(answer, row) {
+    drawn = { answer, row };
     const strip = $('strip-plot');
     const qq = $('qq-plot');
     if (!answer.plot || !answer.summary) {
@@ -273,12 +452,20 @@
       const p = percent(row.confidence);
       if (row.mean_lower !== null) marks.push({ value: row.mean_lower, label: `${p} lower`, colour: '#a4161a', dash: true });
       if (row.mean_upper !== null) marks.push({ value: row.mean_upper, label: `${p} upper`, colour: '#a4161a', dash: true });
+      if (row.limit !== null) marks.push({ value: row.limit, label: 'limit value', colour: '#7a4b00' });
     }
-    strip.innerHTML = Plots.strip(answer.plot, marks);
-    qq.innerHTML = Plots.qq(answer.plot, answer.summary.log_mean, answer.summary.log_sd);
+    strip.innerHTML = Plots.strip(answer.plot, marks, strip.clientWidth);
+    qq.innerHTML = Plots.qq(answer.plot, answer.summary.log_mean, answer.summary.log_sd, qq.clientWidth);
     $('download-strip').disabled = false;
     $('download-qq').disabled = false;
   }
+
+  // Drawn again at a new width, so that their text keeps its size.
+  let resizeTimer = null;
+  window.addEventListener('resize', () => {
+    clearTimeout(resizeTimer);
+    resizeTimer = setTimeout(() => { if (drawn) drawPlots(drawn.answer, drawn.row); drawPlan(); }, 100);
+  });
 
   // ---- Downloads -----------------------------------------------------------------------------
 
@@ -320,18 +507,47 @@
   const dataItems = (text) => text.split('\n').map((l) => l.replace(/#.*/, '')).join(' ')
     .split(/[\s,]+/).filter((s) => s !== '');
 
-  function updateUrl() {
+  // The measurements in a link: a plain list as typed, or the values read from a table's
+  // column (each written as the shortest text that reads back as the same number); null with
+  // the reason when the link cannot hold them.
+  let lastWasTable = false;
+  let linkData = { items: [], omitted: null };
+
+  function dataForLink(answer) {
+    if (answer && answer.columns.length > 1) {
+      if (!answer.link_values) {
+        return { items: [], omitted: answer.summary ? 'many' : 'table' };
+      }
+      return { items: answer.link_values.map(String), omitted: null };
+    }
+    const items = dataItems($('data').value);
+    return items.length <= maxLinkValues ? { items, omitted: null } : { items: [], omitted: 'many' };
+  }
+
+  // Called as a request goes out (answer null: the data's shape is not known yet, so a text
+  // that was a table keeps no data in the link) and again with its answer.
+  function updateUrl(answer) {
     const q = new URLSearchParams();
     if (currentTab === 'data') {
-      // A plain list only: a table's columns do not fit in a link.
-      const items = $('column-picker').hidden ? dataItems($('data').value) : [];
-      if (items.length > 0 && items.length <= maxLinkValues) q.set('data', items.join(','));
+      if (answer) linkData = dataForLink(answer);
+      else if (lastWasTable) linkData = { items: [], omitted: 'table' };
+      else linkData = dataForLink(null);
+      if (linkData.items.length > 0) q.set('data', linkData.items.join(','));
+      else if (linkData.omitted && $('data').value.trim() !== '') q.set('omitted', linkData.omitted);
     } else if (currentTab === 'summary') {
       for (const f of ['n', 'log_mean', 'log_sd']) if ($(f).value.trim() !== '') q.set(f, $(f).value.trim());
     } else {
       q.set('tab', 'table');
     }
-    if (currentTab !== 'table') {
+    if (currentTab === 'plan') {
+      q.set('tab', 'plan');
+      for (const [name, id] of [['gsd', 'plan-gsd'], ['ratio', 'plan-ratio'], ['statistic', 'plan-statistic'],
+        ['percentile', 'plan-percentile'], ['confidence', 'plan-confidence']]) q.set(name, $(id).value.trim());
+      q.set(goal(), $('plan-target').value.trim());
+    } else if (currentTab !== 'table') {
+      if ($('limit').value.trim() !== '') q.set('limit', $('limit').value.trim());
+      if ($('unit').value.trim() !== '') q.set('unit', $('unit').value.trim());
+      q.set('percentile', $('percentile').value.trim());
       q.set('confidence', $('confidence').value.trim());
       q.set('kind', kind());
     }
@@ -339,9 +555,28 @@
     history.replaceState(null, '', query ? `?${query}` : location.pathname);
   }
 
+  const omittedText = {
+    table: 'the measurements of a table whose column is not yet chosen',
+    many: `more than ${maxLinkValues} measurements`,
+  };
+
+  // The tab the address asks for, its fields filled in; a note when the link lacks its data.
+  let urlNote = null;
   function readUrl() {
     const q = new URLSearchParams(location.search);
-    if (q.has('confidence')) $('confidence').value = q.get('confidence');
+    if (q.has('omitted')) {
+      urlNote = `This link was made without its measurements (${omittedText[q.get('omitted')] || 'they did not fit in it'}): ` +
+        'paste or open them again.';
+    }
+    if (q.get('tab') === 'plan') {
+      for (const [name, id] of [['gsd', 'plan-gsd'], ['ratio', 'plan-ratio'], ['statistic', 'plan-statistic'],
+        ['percentile', 'plan-percentile'], ['confidence', 'plan-confidence']]) if (q.has(name)) $(id).value = q.get(name);
+      const wanted = q.has('expected_ratio') ? 'expected_ratio' : 'power';
+      document.querySelector(`input[name="goal"][value="${wanted}"]`).checked = true;
+      if (q.has(wanted)) $('plan-target').value = q.get(wanted);
+      return 'plan';
+    }
+    for (const f of ['confidence', 'limit', 'unit', 'percentile']) if (q.has(f)) $(f).value = q.get(f);
     const k = q.get('kind');
     const radio = document.querySelector(`input[name="kind"][value="${CSS.escape(k || '')}"]`);
     if (radio) radio.checked = true;
@@ -357,12 +592,11 @@
   }
 
   $('copy-link').addEventListener('click', () => {
-    updateUrl();
-    const kept = currentTab !== 'data' || new URLSearchParams(location.search).has('data') ||
-      dataItems($('data').value).length === 0;
-    copyText(location.href, kept ? 'Link copied.'
-      : `Link copied without the data: a link holds a plain list of at most ${maxLinkValues} values.`,
-      $('state'));
+    const omitted = currentTab === 'data' && new URLSearchParams(location.search).get('omitted');
+    const note = omitted ? `The link holds no measurements: it cannot hold ${omittedText[omitted]}.` : '';
+    // Said at once, whatever the clipboard does.
+    $('state').textContent = `Copying the link. ${note}`;
+    copyText(location.href, `Link copied. ${note}`, $('state'));
   });
 
   function copyText(text, done, where) {
@@ -394,7 +628,10 @@
     const select = $('column');
     const labels = columns.map((c) => `${c.value}\t${c.label}`).join('\n');
     if (select.dataset.labels !== labels) {
-      select.replaceChildren(...columns.map((c) => {
+      const none = document.createElement('option');
+      none.value = '';
+      none.textContent = 'choose a column';
+      select.replaceChildren(none, ...columns.map((c) => {
         const option = document.createElement('option');
         option.value = c.value;
         option.textContent = c.label;
@@ -404,6 +641,7 @@
     }
     select.value = column;
     $('column-picker').hidden = columns.length <= 1;
+    lastWasTable = columns.length > 1;
   }
 
   // The file's text as it is, read as lvlim-data reads the file.
@@ -414,6 +652,13 @@
     selectTab('data', false);
   }
 
+  $('example').addEventListener('click', () => {
+    fileName = '';
+    chosenColumn = '';
+    $('data').value = $('example-data').textContent.replace(/^\n/, '');
+    selectTab('data', false);
+  });
+
   $('file').addEventListener('change', () => {
     const file = $('file').files[0];
     if (!file) return;
@@ -423,10 +668,93 @@
   });
   $('column').addEventListener('change', () => { chosenColumn = $('column').value; schedule(); });
   // Typed or pasted text is no longer the file's.
-  $('data').addEventListener('input', () => { fileName = ''; });
+  $('data').addEventListener('input', () => { fileName = ''; urlNote = null; });
 
-  for (const id of ['data', 'n', 'log_mean', 'log_sd', 'confidence']) $(id).addEventListener('input', schedule);
+  for (const id of ['data', 'n', 'log_mean', 'log_sd', 'confidence', 'limit', 'unit', 'percentile']) $(id).addEventListener('input', schedule);
   for (const radio of document.querySelectorAll('input[name="kind"]')) radio.addEventListener('change', schedule);
+
+  // ---- Planning a study ----------------------------------------------------------------------
+
+  const goal = () => document.querySelector('input[name="goal"]:checked').value;
+  const planFields = { gsd: 'plan-gsd', ratio: 'plan-ratio', statistic: 'plan-statistic',
+    'plan-percentile': 'plan-percentile', 'plan-confidence': 'plan-confidence', target: 'plan-target' };
+  let planEngine = null;
+  let planLatest = 0;
+  let planAnswer = null;
+  let planRunning = false;
+
+  function planState(text, state) {
+    $('plan-state').textContent = text;
+    $('plan-state').dataset.state = state;
+  }
+
+  function computePlan() {
+    if (engineBroken) { planState(engineBroken, 'error'); return; }
+    if (!planEngine) {
+      planEngine = makeEngine(showPlan, (text) => { ++planLatest; planState(text, 'error'); });
+    }
+    // A search still running for older inputs is ended, not waited for.
+    if (planRunning) planEngine.stop();
+    planRunning = true;
+    planState('Computing', 'busy');
+    planEngine.post({
+      id: ++planLatest, type: 'plan', gsd: $('plan-gsd').value.trim(), ratio: $('plan-ratio').value.trim(),
+      statistic: $('plan-statistic').value, percentile: $('plan-percentile').value.trim(),
+      confidence: $('plan-confidence').value.trim(), goal: goal(), target: $('plan-target').value.trim(),
+    });
+  }
+
+  function showPlan(id, answer) {
+    if (id !== planLatest) return;
+    planRunning = false;
+    for (const field of Object.keys(planFields)) {
+      $(`${field}-error`).textContent = '';
+      $(planFields[field]).removeAttribute('aria-invalid');
+    }
+    const out = $('plan-result');
+    out.replaceChildren();
+    if (answer.errors.length > 0) {
+      for (const error of answer.errors) {
+        const target = $(`${error.field}-error`) || $('plan-state');
+        target.textContent = error.message;
+        if (planFields[error.field]) $(planFields[error.field]).setAttribute('aria-invalid', 'true');
+      }
+      planState('Nothing computed: see the message next to the field.', 'error');
+      $('plan-plot').replaceChildren();
+      planAnswer = null;
+      return;
+    }
+    planAnswer = answer;
+    const what = answer.goal === 'power' ? 'power' : 'expected ratio';
+    const list = document.createElement('dl');
+    list.className = 'values';
+    addPair(list, 'Number of measurements needed', valueElement('sample_size', answer.sample_size,
+      answer.sample_size === null ? 'more than 1000: not reached from 3 to 1000' : String(answer.sample_size)));
+    addPair(list, `Its ${what}`, valueElement('achieved', answer.achieved));
+    out.append(list);
+    if (!answer.monotone || answer.status !== 'ok') {
+      const warn = document.createElement('p');
+      warn.className = 'failed-mark';
+      warn.textContent = `⚠ ${answer.messages.join('; ')}`;
+      out.append(warn);
+    }
+    planState(answer.sample_size === null ? `The target ${what} is not reached with up to 1000 measurements.`
+      : `${answer.sample_size} measurements reach the target ${what}.`, 'done');
+    drawPlan();
+  }
+
+  function drawPlan() {
+    if (!planAnswer) return;
+    const box = $('plan-plot');
+    box.innerHTML = Plots.curve(planAnswer.rows, planAnswer.goal, planAnswer.target, planAnswer.sample_size, box.clientWidth);
+  }
+
+  for (const id of ['plan-gsd', 'plan-ratio', 'plan-percentile', 'plan-confidence', 'plan-target']) $(id).addEventListener('input', schedule);
+  $('plan-statistic').addEventListener('change', schedule);
+  for (const radio of document.querySelectorAll('input[name="goal"]')) radio.addEventListener('change', () => {
+    $('plan-target').value = goal() === 'power' ? '0.8' : '2';
+    schedule();
+  });
 
   // ---- The table of k ------------------------------------------------------------------------
 
@@ -456,10 +784,19 @@
     return parts.map(Number);
   }
 
-  let tableWorker = null;
+  // A table is made in batches of cells, each batch one request to its own Worker, so the page
+  // stays free between them and Stop ends the Worker at once. A table larger than the page makes
+  // in about a minute is refused with the lvlim-table command that makes it.
+  const maxTableCells = 10000;
+  const tableMinutesMs = 60000;
+  let tableEngine = null;
   let tableCells = [];
   let tableDone = 0;
   let tableSetting = null;
+  let tableRun = 0; // the table the answers belong to
+  let tableBatch = 8;
+  let tableStarted = 0;
+  let tableRows = [];
 
   function tableState(text, state) {
     $('table-state').textContent = text;
@@ -467,11 +804,26 @@
   }
 
   function stopTable(text) {
-    if (tableWorker) tableWorker.terminate();
-    tableWorker = null;
+    ++tableRun;
+    if (tableEngine) tableEngine.stop();
     $('table-stop').disabled = true;
     $('table-start').disabled = false;
     if (text) tableState(text, 'stopped');
+  }
+
+  function tableCommand(tableKind, confidence) {
+    const compact = (id) => $(id).value.replace(/\s+/g, '');
+    return `lvlim-table --kind=${tableKind} --alpha=${confidence} --n=${compact('table-n')} ` +
+      `--sigma=${compact('table-sigma')} --format=csv`;
+  }
+
+  function refuseTable(text, tableKind, confidence) {
+    const state = $('table-state');
+    state.dataset.state = 'refused';
+    const code = document.createElement('code');
+    code.id = 'table-command';
+    code.textContent = tableCommand(tableKind, confidence);
+    state.replaceChildren(text + ' Make it with lvlim-table: ', code);
   }
 
   function startTable() {
@@ -493,39 +845,40 @@
       tableState('Nothing computed: see the message next to the field.', 'error');
       return;
     }
+    if (engineBroken) { tableState(engineBroken, 'error'); return; }
     if (calculator === null) return; // the engine is still loading
     stopTable(null);
     const tableKind = $('table-kind').value;
+    const count = ns.length * sigmas.length;
+    if (count > maxTableCells) {
+      refuseTable(`A table of ${count} cells is more than this page makes in about a minute ` +
+        `(at most ${maxTableCells} cells).`, tableKind, confidence);
+      return;
+    }
     tableSetting = { ns, sigmas, confidence, kind: tableKind };
-    // The table's skeleton: sigma down the side, n across the top.
+    $('table-caption').textContent = `k, ${tableKind}, confidence ${confidence}: sigma down, n across`;
+    // The header row now; the rows as their cells come.
     const table = document.createElement('table');
-    const caption = document.createElement('caption');
-    caption.textContent = `k, ${tableKind}, confidence ${confidence}: sigma down, n across`;
     const head = document.createElement('tr');
     const corner = document.createElement('th');
     corner.scope = 'col';
     corner.textContent = 'sigma \\ n';
     head.append(corner);
-    for (const n of ns) { const th = document.createElement('th'); th.scope = 'col'; th.textContent = String(n); head.append(th); }
-    table.append(caption, head);
-    tableCells = [];
-    for (const sigma of sigmas) {
-      const tr = document.createElement('tr');
+    for (const n of ns) {
       const th = document.createElement('th');
-      th.scope = 'row';
-      th.textContent = String(sigma);
-      tr.append(th);
-      for (const n of ns) {
-        const td = document.createElement('td');
-        td.dataset.n = String(n);
-        td.dataset.sigma = String(sigma);
-        tr.append(td);
-        tableCells.push({ n, sigma, td, answer: null });
-      }
-      table.append(tr);
+      th.scope = 'col';
+      th.dataset.value = String(n);
+      th.textContent = rounded(n);
+      head.append(th);
     }
+    table.append(head);
+    tableRows = [];
+    tableCells = [];
+    for (const sigma of sigmas) for (const n of ns) tableCells.push({ n, sigma, answer: null });
     $('table-out').replaceChildren(table);
     tableDone = 0;
+    tableBatch = 8;
+    tableStarted = performance.now();
     $('table-progress').max = tableCells.length;
     $('table-progress').value = 0;
     $('table-copy').disabled = true;
@@ -533,29 +886,62 @@
     $('table-start').disabled = true;
     $('table-stop').disabled = false;
     tableState(`0 of ${tableCells.length} cells`, 'busy');
-    tableWorker = makeEngine((id, answer) => showCell(id, answer));
-    tableCells.forEach((cell, id) => tableWorker.postMessage({ id, type: 'cell', n: cell.n, sigma: cell.sigma, kind: tableKind, confidence }));
+    const run = ++tableRun;
+    if (!tableEngine) {
+      tableEngine = makeEngine((id, answers) => showCells(id, answers), (text) => {
+        stopTable(null);
+        tableState(text, 'error');
+      });
+    }
+    sendBatch(run);
   }
 
-  function showCell(id, answer) {
-    const cell = tableCells[id];
-    if (!cell || cell.answer) return;
-    cell.answer = answer;
-    const td = cell.td;
-    if (answer.error) {
-      td.textContent = answer.error;
-      td.classList.add('failed');
-    } else {
-      const fields = tableSetting.kind === 'two-sided' ? ['k_lower', 'k_upper'] : [tableSetting.kind === 'upper' ? 'k_upper' : 'k_lower'];
-      const bad = answer.status !== 'ok';
-      td.dataset.status = answer.status;
-      fields.forEach((f, i) => {
-        if (i > 0) td.append(' / ');
-        td.append(valueElement(f, answer[f], (bad ? '⚠ ' : '') + show6(answer[f])));
-      });
-      if (bad) { td.classList.add('failed'); td.title = 'search failed: not to be trusted'; }
+  function sendBatch(run) {
+    const from = tableDone;
+    const cells = tableCells.slice(from, from + tableBatch).map((c) => ({ n: c.n, sigma: c.sigma }));
+    tableEngine.post({ id: run, type: 'cells', from, cells, kind: tableSetting.kind, confidence: tableSetting.confidence, sent: performance.now() });
+  }
+
+  function tableRow(index) {
+    while (tableRows.length <= index) {
+      const tr = document.createElement('tr');
+      const th = document.createElement('th');
+      th.scope = 'row';
+      const sigma = tableSetting.sigmas[tableRows.length];
+      th.dataset.value = String(sigma);
+      th.textContent = rounded(sigma);
+      tr.append(th);
+      $('table-out').firstChild.append(tr);
+      tableRows.push(tr);
     }
-    ++tableDone;
+    return tableRows[index];
+  }
+
+  function showCells(run, batch) {
+    if (run !== tableRun) return; // a table stopped or replaced
+    const fields = tableSetting.kind === 'two-sided' ? ['k_lower', 'k_upper'] : [tableSetting.kind === 'upper' ? 'k_upper' : 'k_lower'];
+    batch.answers.forEach((answer, i) => {
+      const index = batch.from + i;
+      const cell = tableCells[index];
+      cell.answer = answer;
+      const td = document.createElement('td');
+      td.dataset.n = String(cell.n);
+      td.dataset.sigma = String(cell.sigma);
+      if (answer.error) {
+        td.textContent = answer.error;
+        td.classList.add('failed');
+      } else {
+        const bad = answer.status !== 'ok';
+        td.dataset.status = answer.status;
+        fields.forEach((f, j) => {
+          if (j > 0) td.append(' / ');
+          td.append(valueElement(f, answer[f], (bad ? '⚠ ' : '') + show6(answer[f])));
+        });
+        if (bad) { td.classList.add('failed'); td.title = 'search failed: not to be trusted'; }
+      }
+      tableRow(Math.floor(index / tableSetting.ns.length)).append(td);
+    });
+    tableDone += batch.answers.length;
     $('table-progress').value = tableDone;
     tableState(`${tableDone} of ${tableCells.length} cells`, 'busy');
     $('table-copy').disabled = false;
@@ -564,7 +950,20 @@
       stopTable(null);
       const failed = tableCells.filter((c) => c.answer.status && c.answer.status !== 'ok').length;
       tableState(`${tableDone} cells` + (failed ? `; ⚠ ${failed} searches failed (marked)` : ''), 'done');
+      return;
     }
+    // Batches of about a quarter of a second of the Worker's time; after two seconds, a table
+    // that would take more than about a minute in all is refused.
+    const elapsed = performance.now() - tableStarted;
+    const perCell = (performance.now() - batch.sent) / Math.max(1, batch.answers.length);
+    tableBatch = Math.max(1, Math.min(500, Math.round(250 / Math.max(perCell, 0.01))));
+    if (elapsed > 2000 && (elapsed / tableDone) * tableCells.length > tableMinutesMs * 1.5) {
+      stopTable(null);
+      refuseTable(`Stopped after ${tableDone} of ${tableCells.length} cells: the whole table would ` +
+        'take this page well over a minute.', tableSetting.kind, tableSetting.confidence);
+      return;
+    }
+    sendBatch(tableRun);
   }
 
   function tableCsv() {
@@ -572,7 +971,7 @@
     for (const c of tableCells) {
       if (!c.answer) continue;
       const a = c.answer;
-      lines.push([tableSetting.confidence, tableSetting.kind, c.sigma, c.n, c.n - 1, c.n,
+      lines.push([tableSetting.confidence, tableSetting.kind, c.sigma, c.n, full(a.nu), full(a.gammasquared),
         a.error ? '' : full(a.k_lower), a.error ? '' : full(a.k_upper), a.error ? csvCell(a.error) : a.status].join(','));
     }
     return lines.join('\n') + '\n';
@@ -586,7 +985,12 @@
   // ---- Start ---------------------------------------------------------------------------------
 
   ready.then(() => {
-    calculator = makeEngine(onCalculatorAnswer);
+    calculator = makeEngine(onCalculatorAnswer, (text) => { ++latest; showFailure(text); });
     selectTab(readUrl(), false);
-  }, (error) => showFailure(`The engine could not be loaded: ${error.message}`));
+    if (urlNote) { $('state').textContent = urlNote; $('state').dataset.state = 'idle'; }
+  }, (error) => {
+    engineBroken = `The engine could not be loaded: ${error.message}.`;
+    selectTab(readUrl(), false);
+    showFailure(engineBroken);
+  });
 })();

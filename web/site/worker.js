@@ -60,8 +60,11 @@ function plotData(values) {
 }
 
 function fail(job, error) {
-  const field = job.type === 'logs' ? 'n' : job.type === 'cell' ? 'table' : 'data';
-  return { summary: null, results: [], errors: [{ field, message: 'unexpected failure: ' + error }] };
+  const message = 'unexpected failure: ' + error;
+  if (job.type === 'cells') return { from: job.from, sent: job.sent, answers: job.cells.map(() => ({ error: message })) };
+  if (job.type === 'plan') return { errors: [{ field: 'target', message }] };
+  const field = job.type === 'logs' ? 'n' : 'data';
+  return { summary: null, results: [], errors: [{ field, message }] };
 }
 
 onmessage = async (event) => {
@@ -70,17 +73,22 @@ onmessage = async (event) => {
   try {
     const m = await engine;
     if (job.type === 'data') {
-      const outcome = m.fromMeasurements(job.text, job.source, job.column, job.kind, job.confidence);
+      const outcome = m.fromMeasurements(job.text, job.source, job.column, job.kind, job.confidence, job.percentile, job.limit);
       answer = {
         summary: outcome.summary, results: outcome.results, errors: outcome.errors,
-        columns: outcome.columns, column: outcome.column,
+        columns: outcome.columns, column: outcome.column, read_from: outcome.read_from,
         plot: plotData(outcome.values),
+        // A link holds at most this many measurements.
+        link_values: outcome.values.length > 0 && outcome.values.length <= 2000 ? Array.from(outcome.values) : null,
       };
     } else if (job.type === 'logs') {
-      const outcome = m.fromLogs(job.n, job.log_mean, job.log_sd, job.kind, job.confidence);
+      const outcome = m.fromLogs(job.n, job.log_mean, job.log_sd, job.kind, job.confidence, job.percentile, job.limit);
       answer = { summary: outcome.summary, results: outcome.results, errors: outcome.errors, plot: null };
-    } else if (job.type === 'cell') {
-      answer = m.tableCell(job.n, job.sigma, job.kind, job.confidence);
+    } else if (job.type === 'plan') {
+      answer = m.plan(job.gsd, job.ratio, job.statistic, job.percentile, job.confidence, job.goal, job.target);
+    } else if (job.type === 'cells') {
+      answer = { from: job.from, sent: job.sent,
+        answers: job.cells.map((c) => m.tableCell(c.n, c.sigma, job.kind, job.confidence)) };
     } else {
       answer = fail(job, 'unknown request ' + job.type);
     }

@@ -47,7 +47,7 @@ TEST(CalculatorData, MessagesAreLvlimDatas) {
     };
     const Case cases[] = {
         {"zero", "3.2 5.1\n4.4, 0, 2.5\n", ""},
-        {"not a number", "# header\r\n1.5, 2.5\t3\n\n 4 x7 5\n", ""},
+        {"not a number", "# header\r\n1.5, 2.5\t3\n\n 4 x7 5\n", "1"},
         {"decimal comma", "1 2\n3,5 4\n", ""},
         {"too few", "1 2\n", ""},
         {"too many", too_many, ""},
@@ -66,18 +66,60 @@ TEST(CalculatorData, MessagesAreLvlimDatas) {
 TEST(CalculatorData, TableColumnsAndValues) {
     const std::string csv =
         "\xEF\xBB\xBFid,\"site, name\",conc,note\r\n1,\"a, b\",1.2,x\r\n2,c,3.4,\r\n3,d,5.6,y\r\n";
+    // Two columns of numbers: none is guessed, every column offered, those of text marked.
     const auto out = lvlim::web::from_measurements(csv, "wells.csv", "", "upper", "0.95");
-    ASSERT_TRUE(out.errors.empty()) << out.errors[0].message;
-    // The last column whose first value is a measurement; every column offered.
-    EXPECT_EQ(out.column, "3");
+    ASSERT_EQ(out.errors.size(), 1U);
+    EXPECT_EQ(out.errors[0].field, "column");
+    EXPECT_EQ(out.errors[0].message, "choose the column of the measurements: column 1 (id), "
+                                     "column 3 (conc) hold numbers");
+    EXPECT_TRUE(out.rows.empty());
+    EXPECT_TRUE(out.values.empty());
+    EXPECT_EQ(out.column, "");
     ASSERT_EQ(out.columns.size(), 4U);
-    EXPECT_EQ(out.columns[1].second, "column 2 (site, name)");
-    EXPECT_EQ(out.values, (std::vector<double>{1.2, 3.4, 5.6}));
+    EXPECT_EQ(out.columns[1].second, "column 2 (site, name), not numbers");
 
-    // A choice for another text falls back; the identifiers can be chosen.
+    // The one chosen is read and named; a choice for another text is no choice.
+    const auto conc = lvlim::web::from_measurements(csv, "w", "3", "upper", "0.95");
+    ASSERT_TRUE(conc.errors.empty()) << conc.errors[0].message;
+    EXPECT_EQ(conc.values, (std::vector<double>{1.2, 3.4, 5.6}));
+    EXPECT_EQ(conc.read_from, "column 3 (conc)");
     EXPECT_EQ(lvlim::web::from_measurements(csv, "w", "1", "upper", "0.95").values,
               (std::vector<double>{1.0, 2.0, 3.0}));
-    EXPECT_EQ(lvlim::web::from_measurements(csv, "w", "7", "upper", "0.95").column, "3");
+    EXPECT_EQ(lvlim::web::from_measurements(csv, "w", "7", "upper", "0.95").errors[0].field,
+              "column");
+
+    // The first file of the review: two columns of numbers, the concentrations and durations.
+    const std::string exposures = "sample_id,date,worker,task,twa_mg_m3,duration_min\n"
+                                  "S1,2024-01-02,A,weld,0.12,480\nS2,2024-01-03,B,grind,0.3,420\n"
+                                  "S3,2024-01-04,A,weld,0.08,455\n";
+    const auto asked = lvlim::web::from_measurements(exposures, "e.csv", "", "upper", "0.95");
+    ASSERT_EQ(asked.errors.size(), 1U);
+    EXPECT_EQ(asked.errors[0].message,
+              "choose the column of the measurements: column 5 (twa_mg_m3), column 6 "
+              "(duration_min) hold numbers");
+    // Under a header, a single column of numbers is the measurements.
+    std::string one = exposures;
+    one.replace(one.find(",duration_min"), 13, "");
+    for (const char* d : {",480", ",420", ",455"}) {
+        one.replace(one.find(d), 4, "");
+    }
+    EXPECT_EQ(lvlim::web::from_measurements(one, "e.csv", "", "upper", "0.95").read_from,
+              "column 5 (twa_mg_m3)");
+
+    // The second: decimal commas in the last of three columns, found before anything is read,
+    // whatever column is chosen.
+    const std::string commas = "id;date;conc\n1;2024-01-02;0,12\n2;2024-01-03;0,3\n"
+                               "3;2024-01-04;0,08\n4;2024-01-05;0,2\n";
+    for (const char* column : {"", "1", "3"}) {
+        const auto refused = lvlim::web::from_measurements(commas, "c.csv", column, "upper", "0.95");
+        ASSERT_EQ(refused.errors.size(), 1U) << column;
+        EXPECT_EQ(refused.errors[0].message,
+                  "c.csv, line 2, column 3 (conc): '0,12' has a decimal comma; this file writes "
+                  "its numbers with decimal commas, which are not read: save it with decimal "
+                  "points ('0,12' as 0.12)");
+        EXPECT_TRUE(refused.values.empty());
+        EXPECT_EQ(refused.columns.size(), 3U);
+    }
 
     // Without a header, a list: every value, as lvlim-data reads it without --column.
     const auto plain = lvlim::web::from_measurements("1, 2\n3, 4\n5, 6\n", "d", "2", "upper", "0.9");
@@ -86,13 +128,78 @@ TEST(CalculatorData, TableColumnsAndValues) {
     EXPECT_EQ(plain.column, "");
 }
 
+// Characters that look like blanks or minus signs are named, in the measurements and in every
+// field, where the reader alone would say "0 measurements" or quote bytes.
+TEST(CalculatorData, LookalikeCharactersAreNamed) {
+    const auto spaces = lvlim::web::from_measurements("0.5 1\n1.2\xC2\xA0" "3.4\xC2\xA0" "5.6\n", "data",
+                                                      "", "upper", "0.95");
+    ASSERT_EQ(spaces.errors.size(), 1U);
+    EXPECT_EQ(spaces.errors[0].message,
+              "data, line 2 holds a non-breaking space (U+00A0), which is not read as a blank: "
+              "replace it by an ordinary blank");
+    const auto minus =
+        lvlim::web::from_measurements("1 2 3\n\xE2\x88\x92" "0.5\n", "data", "", "upper", "0.95");
+    EXPECT_EQ(minus.errors.at(0).message,
+              "data, line 2 holds a Unicode minus sign (U+2212) in '\xE2\x88\x92" "0.5', which is "
+              "not read: write -0.5 with the ordinary minus (a measurement must be positive all "
+              "the same)");
+    const auto mean = lvlim::web::from_logs("21", "\xE2\x88\x92" "0.5", "1\xE2\x80\xAF", "upper", "0.95");
+    ASSERT_EQ(mean.errors.size(), 2U);
+    EXPECT_EQ(mean.errors[0].message,
+              "log_mean '\xE2\x88\x92" "0.5' holds a Unicode minus sign (U+2212), which is not read: "
+              "write -0.5");
+    EXPECT_EQ(mean.errors[1].message, "log_sd '1\xE2\x80\xAF' holds a narrow non-breaking space "
+                                      "(U+202F), which is not read: write 1");
+    EXPECT_EQ(*lvlim::web::read_confidences("0.95\xC2\xA0").error,
+              "the confidence '0.95\xC2\xA0' holds a non-breaking space (U+00A0), which is not "
+              "read: write 0.95");
+}
+
 TEST(CalculatorData, ConfidenceLists) {
     EXPECT_EQ(lvlim::web::read_confidences("0.9, 0.95 0.99").values,
               (std::vector<double>{0.9, 0.95, 0.99}));
     EXPECT_EQ(*lvlim::web::read_confidences("0.9,1.0").error,
               "the confidence must lie strictly between 0 and 1, not 1");
     EXPECT_EQ(*lvlim::web::read_confidences("95%").error, "invalid confidence '95%'");
+    // A decimal comma is named, not read as the two levels 0 and 95.
+    for (const char* text : {"0,95", "0.9, 0,95"}) {
+        EXPECT_EQ(*lvlim::web::read_confidences(text).error,
+                  "'0,95' has a decimal comma, which is not read: write 0.95 (several levels go "
+                  "with a comma and a blank: 0.9, 0.95)");
+    }
     EXPECT_TRUE(lvlim::web::read_confidences(" ").error);
+}
+
+// The limit value and the percentile are refused in lvlim-data's words, each under its own
+// field, and nothing is computed; so are the planning tab's values, under theirs.
+TEST(CalculatorData, AssessmentAndPlanRefusals) {
+    const auto out = lvlim::web::from_measurements("1 2 3 4\n", "data", "", "upper", "0.95",
+                                                   {"1", "-2"});
+    ASSERT_EQ(out.errors.size(), 2U);
+    EXPECT_EQ(out.errors[0].field, "percentile");
+    EXPECT_EQ(out.errors[0].message,
+              "invalid percentile '1': the percentile is a probability strictly between 0 and "
+              "1, such as 0.95 for the 95th percentile");
+    EXPECT_EQ(out.errors[1].field, "limit");
+    EXPECT_EQ(out.errors[1].message, "invalid limit value '-2': the limit value is a number above "
+                                     "0, in the units of the data");
+    EXPECT_TRUE(out.rows.empty());
+    EXPECT_TRUE(out.values.empty());
+
+    struct Case {
+        const char *gsd, *ratio, *goal, *target, *field;
+    };
+    for (const Case c : {Case{"1", "0.5", "power", "0.8", "gsd"},
+                         Case{"2.5", "x", "power", "0.8", "ratio"},
+                         Case{"2.5", "0.5", "power", "1.5", "target"},
+                         Case{"2.5", "0", "power", "0.8", "ratio"}}) {
+        SCOPED_TRACE(std::string(c.gsd) + " " + c.ratio + " " + c.target);
+        const auto plan =
+            lvlim::web::plan({c.gsd, c.ratio, "mean", "0.95", "0.95", c.goal, c.target});
+        ASSERT_EQ(plan.errors.size(), 1U);
+        EXPECT_EQ(plan.errors[0].field, c.field) << plan.errors[0].message;
+        EXPECT_FALSE(plan.result);
+    }
 }
 
 // Summary statistics out of range are refused before any series is summed (a log standard
