@@ -25,6 +25,11 @@ using number_text::shortest_with_NaN;
 
 namespace {
 
+// A blank, a tab or a comma: what separates the levels of a confidence list.
+[[nodiscard]] constexpr bool is_separator(char c) {
+    return c == ' ' || c == '\t' || c == ',';
+}
+
 // A whole item as a double (std::from_chars, the same in every locale), or nullopt.
 std::optional<double> number(std::string_view item) {
     double value = 0.0;
