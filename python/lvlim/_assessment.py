@@ -175,9 +175,9 @@ def assess(x, *, limit=None, percentile=0.95, confidence=0.95, kind="two-sided")
     Examples
     --------
     >>> import lvlim
-    >>> a = lvlim.assess([0.12, 0.31, 0.08, 0.22, 0.15, 0.41, 0.09, 0.18], limit=1.0,
+    >>> a = lvlim.assess([0.12, 0.31, 0.08, 0.22, 0.15, 0.41, 0.09, 0.18], limit=2.0,
     ...                  kind="upper")
-    >>> a.percentile_verdict, a.percentile_upper < 1.0
+    >>> a.percentile_verdict, a.percentile_upper < 2.0
     ('below', True)
     """
     from . import LognormalMean

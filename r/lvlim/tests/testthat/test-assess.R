@@ -61,7 +61,7 @@ test_that("lvlim_assess refuses what is out of range with the engine's message",
     expect_error(lvlim_assess(x, limit = "abc"), "'limit' must be a single number")
     expect_error(lvlim_assess(x, limit = c(1, 2)), "'limit' must be a single number")
     expect_error(lvlim_assess(x, percentile = 1), "percentile")
-    expect_error(lvlim_assess(x, conf.level = 0), "confidence")
+    expect_error(lvlim_assess(x, conf.level = 0), "conf.level")
     expect_error(lvlim_assess(c(0.5, -1, 2)), "not positive")
     expect_error(lvlim_assess(x, ci.type = "both"), "should be one of")
 })
