@@ -35,6 +35,10 @@ std::string shortest_with_NaN(double value) {
     return std::isnan(value) ? "NaN" : shortest(value);
 }
 
+std::string shortest_or_empty(double value) {
+    return std::isnan(value) ? std::string() : shortest(value);
+}
+
 std::string shortest_round_trip(double value) {
     const double magnitude = std::fabs(value);
     const bool plain = magnitude >= 1e-5 && magnitude < 1e16;

@@ -21,6 +21,10 @@ namespace lvlim::number_text {
 // shows numbers.
 [[nodiscard]] std::string shortest_with_NaN(double value);
 
+// As shortest, but the empty text for a value that is not a number: how the CSV outputs leave a
+// field that does not apply.
+[[nodiscard]] std::string shortest_or_empty(double value);
+
 // The shortest decimal that reads back as `value`. For the magnitudes people type, from 1e-5
 // up to but not including 1e16, it has no exponent ("100000", "0.0001", "1000000000000000");
 // outside them the shorter of the exponent form and the plain one, the plain on a tie ("1e+16",

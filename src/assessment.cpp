@@ -16,7 +16,6 @@
 #include "lvlim/assessment.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -28,6 +27,7 @@
 
 #include <boost/math/tools/toms748_solve.hpp>
 
+#include "common/number_text.hpp"
 #include "noncentral_t.hpp"
 #include "shapiro_wilk.hpp"
 
@@ -37,11 +37,7 @@ namespace {
 
 using detail::NctResult;
 
-std::string text(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return {buffer, result.ptr};
-}
+std::string text(double value) { return number_text::shortest(value); }
 
 void check_open_unit(const char* name, double value) {
     if (!(value > 0.0 && value < 1.0)) {

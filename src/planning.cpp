@@ -10,9 +10,10 @@
 // each node, by globally adaptive Gauss-Kronrod (7, 15) quadrature.
 #include "lvlim/planning.hpp"
 
+#include "lvlim/lognormal.hpp"
+
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -22,18 +23,14 @@
 
 #include <boost/math/special_functions/gamma.hpp>
 
+#include "common/number_text.hpp"
 #include "src/noncentral_t.hpp"
 
 namespace lvlim {
 
 namespace {
 
-// The shortest decimal that reads back as `value`.
-std::string shortest(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return {buffer, result.ptr};
-}
+using number_text::shortest;
 
 [[noreturn]] void refuse(const std::string& what) { throw std::invalid_argument(what); }
 

@@ -104,4 +104,11 @@ TEST(NumberText, ShortestWithNaNSpellsNaNAsJavaScriptDoes) {
     EXPECT_EQ(text::shortest_with_NaN(std::numeric_limits<double>::infinity()), "inf");
 }
 
+TEST(NumberText, ShortestOrEmptyLeavesANaNFieldEmpty) {
+    EXPECT_EQ(text::shortest_or_empty(std::numeric_limits<double>::quiet_NaN()), "");
+    EXPECT_EQ(text::shortest_or_empty(100000.0), "1e+05");
+    EXPECT_EQ(text::shortest_or_empty(-0.0), "-0");
+    EXPECT_EQ(text::shortest_or_empty(-std::numeric_limits<double>::infinity()), "-inf");
+}
+
 } // namespace

@@ -52,9 +52,7 @@ std::string count_text(double value) {
 
 // A value that does not apply (NaN: a limit the kind lacks, everything about a limit value not
 // given) is an empty CSV field.
-std::string csv_number(double value) {
-    return std::isnan(value) ? std::string() : shortest(value);
-}
+std::string csv_number(double value) { return number_text::shortest_or_empty(value); }
 
 std::string verdict_text(Verdict verdict) {
     return verdict == Verdict::none ? std::string() : std::string(to_string(verdict));

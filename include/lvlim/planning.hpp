@@ -32,7 +32,7 @@
 #include <string>
 #include <vector>
 
-#include "lvlim/lvlim.hpp"
+#include "lvlim/common.hpp"
 
 namespace lvlim {
 
