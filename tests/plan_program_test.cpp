@@ -1,8 +1,14 @@
 // lvlim-plan run as a process: its JSON against the API bit for bit, the CSV columns, the text
 // report, the exit statuses (2 for every value out of its range, 3 for a value not computed
-// reliably, 1 for output that cannot be written) and the progress line, which only a terminal
-// gets.
+// reliably, 1 for output that cannot be written), the progress line, which only a terminal
+// gets, and rows that reach a pipe while the search still runs.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -56,9 +62,19 @@ TEST(PlanProgram, JsonAgreesWithTheApiToTheLastBit) {
     const Run runs[] = {
         {"--gsd=2.5 --ratio=0.5 --n=3:60", Statistic::mean, 2.5, 0.5, {Goal::power, 0.8}, 3, 60},
         {"--gsd=2 --ratio=0.4 --statistic=percentile --power=0.9 --n=3:1000",
-         Statistic::percentile, 2.0, 0.4, {Goal::power, 0.9}, 3, 1000},
-        {"--gsd=3 --ratio=0.7 --expected-ratio=1.8 --n=10:200", Statistic::mean, 3.0, 0.7,
-         {Goal::expected_ratio, 1.8}, 10, 200},
+         Statistic::percentile,
+         2.0,
+         0.4,
+         {Goal::power, 0.9},
+         3,
+         1000},
+        {"--gsd=3 --ratio=0.7 --expected-ratio=1.8 --n=10:200",
+         Statistic::mean,
+         3.0,
+         0.7,
+         {Goal::expected_ratio, 1.8},
+         10,
+         200},
         {"--gsd=3 --ratio=0.7 --n=17:17", Statistic::mean, 3.0, 0.7, {Goal::power, 0.8}, 17, 17},
     };
     for (const Run& run : runs) {
@@ -104,9 +120,16 @@ TEST(PlanProgram, CsvTextAndJsonCarryTheSameRows) {
     EXPECT_EQ(lines[0], "n,power,expected_ratio,status");
     const nlohmann::json rows = nlohmann::json::parse(json.out).at("rows");
     ASSERT_EQ(lines.size(), rows.size() + 1);
+    // CSV has the rows in the order computed, JSON in increasing n: the same rows once sorted.
+    std::vector<std::string> csv_rows(lines.begin() + 1, lines.end());
+    EXPECT_FALSE(std::is_sorted(csv_rows.begin(), csv_rows.end(), [](const auto& a, const auto& b) {
+        return std::stoul(a) < std::stoul(b);
+    })) << "a search that bisects computes rows between the grid's";
+    std::sort(csv_rows.begin(), csv_rows.end(),
+              [](const auto& a, const auto& b) { return std::stoul(a) < std::stoul(b); });
     for (std::size_t i = 0; i < rows.size(); ++i) {
         // n, the power read back to the same bits, no expected ratio for the percentile, ok.
-        const std::string& line = lines[i + 1];
+        const std::string& line = csv_rows[i];
         const std::size_t c1 = line.find(',');
         const std::size_t c2 = line.find(',', c1 + 1);
         const std::size_t c3 = line.find(',', c2 + 1);
@@ -126,15 +149,24 @@ TEST(PlanProgram, CsvTextAndJsonCarryTheSameRows) {
 
 TEST(PlanProgram, ValuesOutOfRangeAreUsageErrors) {
     const char* const bad[] = {
-        "--gsd=1 --ratio=0.5",          "--gsd=0.7 --ratio=0.5",
-        "--gsd=abc --ratio=0.5",        "--log-sd=0 --ratio=0.5",
-        "--gsd=2 --ratio=0",            "--gsd=2 --ratio=-0.5",
-        "--gsd=2 --ratio=0.5 --power=0", "--gsd=2 --ratio=0.5 --power=1",
-        "--gsd=2 --ratio=0.5 --power=1.2", "--gsd=2 --expected-ratio=0.9",
-        "--gsd=2 --ratio=0.5 --n=10:5", "--gsd=2 --ratio=0.5 --n=10",
-        "--gsd=2 --ratio=0.5 --n=2:10", "--gsd=2",
-        "--ratio=0.5",                  "--gsd=2 --ratio=0.5 --power=0.8 --expected-ratio=2",
-        "--gsd=2 --ratio=0.5 --statistic=median", "--gsd=2 --ratio=0.5 --confidence=1",
+        "--gsd=1 --ratio=0.5",
+        "--gsd=0.7 --ratio=0.5",
+        "--gsd=abc --ratio=0.5",
+        "--log-sd=0 --ratio=0.5",
+        "--gsd=2 --ratio=0",
+        "--gsd=2 --ratio=-0.5",
+        "--gsd=2 --ratio=0.5 --power=0",
+        "--gsd=2 --ratio=0.5 --power=1",
+        "--gsd=2 --ratio=0.5 --power=1.2",
+        "--gsd=2 --expected-ratio=0.9",
+        "--gsd=2 --ratio=0.5 --n=10:5",
+        "--gsd=2 --ratio=0.5 --n=10",
+        "--gsd=2 --ratio=0.5 --n=2:10",
+        "--gsd=2",
+        "--ratio=0.5",
+        "--gsd=2 --ratio=0.5 --power=0.8 --expected-ratio=2",
+        "--gsd=2 --ratio=0.5 --statistic=median",
+        "--gsd=2 --ratio=0.5 --confidence=1",
         "--gsd=2 --statistic=percentile --expected-ratio=2",
     };
     for (const char* arguments : bad) {
@@ -168,14 +200,56 @@ TEST(PlanProgram, UnreliableValuesAndLostOutput) {
         << full.err;
 }
 
+TEST(PlanProgram, RowsReachAPipeWhileTheSearchRunsAndAnInterruptKeepsThem) {
+    // A wide search read through a pipe: the first row arrives while the program still
+    // computes the others (it cannot have exited: it is not reaped until waitpid below), and
+    // Ctrl-C then ends it with the rows written so far whole.
+    int pipe_ends[2];
+    ASSERT_EQ(pipe(pipe_ends), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(pipe_ends[1], STDOUT_FILENO);
+        close(pipe_ends[0]);
+        close(pipe_ends[1]);
+        execl(LVLIM_PLAN_EXE, LVLIM_PLAN_EXE, "--gsd=1.5", "--expected-ratio=1.01", "--n=3:100001",
+              "--format=csv", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipe_ends[1]);
+    FILE* from_child = fdopen(pipe_ends[0], "r");
+    ASSERT_NE(from_child, nullptr);
+    const auto next_line = [&]() -> std::string {
+        char buffer[256];
+        return std::fgets(buffer, sizeof buffer, from_child) != nullptr ? buffer : "";
+    };
+    EXPECT_EQ(next_line(), "n,power,expected_ratio,status\n");
+    const std::string first = next_line();
+    EXPECT_EQ(first.rfind("3,,", 0), 0U) << first;
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, WNOHANG), 0) << "the first row came only at the end";
+    kill(child, SIGINT);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    // What came out before the interrupt is whole rows, and not the whole curve: the grid's
+    // last n, computed well after its first, was never reached. Output written only at the end
+    // would hold every row by the time the first could be read.
+    for (std::string line = next_line(); !line.empty(); line = next_line()) {
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 3) << line;
+        EXPECT_EQ(line.back(), '\n') << line;
+        EXPECT_NE(line.rfind("100001,", 0), 0U) << "the search ran to its end";
+    }
+    std::fclose(from_child);
+}
+
 TEST(PlanProgram, ProgressLineOnlyOnATerminal) {
     // script(1) gives the program a terminal; the progress line is erased before the output.
     if (std::system("command -v script > /dev/null 2>&1") != 0) {
         GTEST_SKIP() << "script(1) is not installed";
     }
     const test::Outcome out = run_process(
-        "script", {"-qec", std::string(LVLIM_PLAN_EXE) + " --gsd=2 --ratio=0.5 --n=5:40",
-                   "/dev/null"});
+        "script",
+        {"-qec", std::string(LVLIM_PLAN_EXE) + " --gsd=2 --ratio=0.5 --n=5:40", "/dev/null"});
     EXPECT_EQ(out.status, 0) << out.err;
     EXPECT_NE(out.out.find("lvlim-plan: n = 40 computed"), std::string::npos) << out.out;
     EXPECT_NE(out.out.find("Sample size: "), std::string::npos);

@@ -9,6 +9,7 @@
 // The independent noncentral t is written here in long double, without Boost and without the
 // library's quadrature: F(t; nu, delta) = E[Phi(t sqrt(X / nu) - delta)], X ~ chi^2(nu), by
 // composite Simpson in ln X; its quantile by bisection on it.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -25,7 +26,9 @@ namespace {
 
 // ---- The independent noncentral t ---------------------------------------------------------
 
-long double phi_upper(long double x) { return 0.5L * std::erfc(x / std::sqrt(2.0L)); }
+long double phi_upper(long double x) {
+    return 0.5L * std::erfc(x / std::sqrt(2.0L));
+}
 
 // P(T > t) for T noncentral t(nu, delta).
 long double reference_nct_upper(long double t, long double nu, long double delta) {
@@ -77,7 +80,8 @@ long double reference_percentile_power(std::size_t n, double sigma, double r, do
     const long double nu = count - 1.0L;
     const long double z = reference_normal_quantile(p);
     const long double t = reference_nct_quantile(gamma, nu, z * std::sqrt(count));
-    const long double delta = std::sqrt(count) * (z - std::log(static_cast<long double>(r)) / sigma);
+    const long double delta =
+        std::sqrt(count) * (z - std::log(static_cast<long double>(r)) / sigma);
     return reference_nct_upper(t, nu, delta);
 }
 
@@ -100,9 +104,9 @@ TEST(PlanningPercentile, PowerAgreesWithAnIndependentNoncentralT) {
         double gsd, ratio, p, gamma;
     };
     const Case cases[] = {
-        {3, 2.5, 0.5, 0.95, 0.95},  {5, 1.5, 0.3, 0.95, 0.95},  {5, 4.0, 0.9, 0.9, 0.95},
-        {10, 2.0, 0.5, 0.99, 0.9},  {10, 3.0, 0.2, 0.95, 0.99}, {20, 2.5, 0.7, 0.95, 0.95},
-        {30, 1.5, 0.9, 0.9, 0.9},   {30, 4.0, 0.4, 0.95, 0.95}, {60, 2.5, 0.8, 0.99, 0.95},
+        {3, 2.5, 0.5, 0.95, 0.95},   {5, 1.5, 0.3, 0.95, 0.95},   {5, 4.0, 0.9, 0.9, 0.95},
+        {10, 2.0, 0.5, 0.99, 0.9},   {10, 3.0, 0.2, 0.95, 0.99},  {20, 2.5, 0.7, 0.95, 0.95},
+        {30, 1.5, 0.9, 0.9, 0.9},    {30, 4.0, 0.4, 0.95, 0.95},  {60, 2.5, 0.8, 0.99, 0.95},
         {100, 3.0, 0.6, 0.95, 0.99}, {100, 1.8, 1.0, 0.95, 0.95}, {8, 2.2, 1.4, 0.9, 0.95},
     };
     for (const Case& c : cases) {
@@ -112,8 +116,8 @@ TEST(PlanningPercentile, PowerAgreesWithAnIndependentNoncentralT) {
             reference_percentile_power(c.n, std::log(c.gsd), c.ratio, c.p, c.gamma);
         ASSERT_EQ(got.status, Status::ok);
         EXPECT_NEAR(got.value, static_cast<double>(want), 1e-8)
-            << "n " << c.n << " gsd " << c.gsd << " ratio " << c.ratio << " P " << c.p
-            << " gamma " << c.gamma;
+            << "n " << c.n << " gsd " << c.gsd << " ratio " << c.ratio << " P " << c.p << " gamma "
+            << c.gamma;
     }
 }
 
@@ -232,6 +236,48 @@ TEST(PlanningSampleSize, EdgesOfTheRange) {
     EXPECT_EQ(one.rows[0].expected_ratio.value, row.expected_ratio.value);
 }
 
+TEST(PlanningSampleSize, EachRowIsHandedOnAsItIsComputed) {
+    // The callback sees every row once, counted from 1, in the order computed: the grid in
+    // increasing n, then the bisection. Its rows are the result's bit for bit, and the result
+    // is the same with or without it. An exception it throws ends the search there.
+    const PlanSetting s = setting_of(Statistic::percentile, 2.0, 0.4);
+    const Target target{Goal::power, 0.9};
+    std::vector<PlanRow> seen;
+    const SampleSize found =
+        sample_size(s, target, 3, 1000, [&](const PlanRow& row, std::size_t count) {
+            seen.push_back(row);
+            EXPECT_EQ(count, seen.size());
+        });
+    ASSERT_EQ(seen.size(), found.rows.size());
+    EXPECT_FALSE(std::is_sorted(seen.begin(), seen.end(),
+                                [](const PlanRow& a, const PlanRow& b) { return a.n < b.n; }));
+    EXPECT_EQ(seen.front().n, 3U);
+    const auto grid_end =
+        std::find_if(seen.begin(), seen.end(), [](const PlanRow& row) { return row.n == 1000; });
+    ASSERT_NE(grid_end, seen.end());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), grid_end + 1,
+                               [](const PlanRow& a, const PlanRow& b) { return a.n < b.n; }));
+    std::sort(seen.begin(), seen.end(),
+              [](const PlanRow& a, const PlanRow& b) { return a.n < b.n; });
+    const SampleSize plain = sample_size(s, target, 3, 1000);
+    ASSERT_EQ(plain.rows.size(), found.rows.size());
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].n, found.rows[i].n);
+        EXPECT_EQ(seen[i].power.value, found.rows[i].power.value);
+        EXPECT_EQ(plain.rows[i].power.value, found.rows[i].power.value);
+    }
+    EXPECT_EQ(plain.n, found.n);
+    EXPECT_EQ(plain.achieved, found.achieved);
+
+    std::size_t calls = 0;
+    const auto stop = [&](const PlanRow&, std::size_t) {
+        ++calls;
+        throw std::runtime_error("stopped");
+    };
+    EXPECT_THROW(static_cast<void>(sample_size(s, target, 3, 1000, stop)), std::runtime_error);
+    EXPECT_EQ(calls, 1U);
+}
+
 TEST(PlanningRange, ValuesOutsideTheirRangeAreRefused) {
     EXPECT_THROW(static_cast<void>(log_sd_from_gsd(1.0)), std::invalid_argument);
     EXPECT_THROW(static_cast<void>(log_sd_from_gsd(0.5)), std::invalid_argument);
@@ -249,8 +295,7 @@ TEST(PlanningRange, ValuesOutsideTheirRangeAreRefused) {
         EXPECT_THROW(check_search(s, Target{Goal::power, target}, 3, 100), std::invalid_argument)
             << target;
     }
-    EXPECT_THROW(check_search(s, Target{Goal::expected_ratio, 1.0}, 3, 100),
-                 std::invalid_argument);
+    EXPECT_THROW(check_search(s, Target{Goal::expected_ratio, 1.0}, 3, 100), std::invalid_argument);
     EXPECT_THROW(check_search(s, Target{Goal::power, 0.8}, 10, 9), std::invalid_argument);
     EXPECT_THROW(check_search(s, Target{Goal::power, 0.8}, 3, 100002), std::invalid_argument);
     s.statistic = Statistic::percentile;

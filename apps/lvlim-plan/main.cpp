@@ -24,11 +24,13 @@ constexpr int exit_error = 1;
 constexpr int exit_usage = 2;
 constexpr int exit_unreliable = 3;
 
+// Thrown from the per-row callback to stop the search once standard output is lost.
+struct OutputLost {};
+
 template <class Write> int emit(Write write, int status) {
     write(std::cout);
-    if (!lvlim::flush_standard_output(std::string(program_name) +
-                                          ": cannot write to standard output",
-                                      std::cerr)) {
+    if (!lvlim::flush_standard_output(
+            std::string(program_name) + ": cannot write to standard output", std::cerr)) {
         return exit_error;
     }
     return status;
@@ -46,17 +48,59 @@ int run(int argc, char** argv) {
     }
     const auto& options = std::get<lvlim::plan::Options>(parsed);
 
-    // The progress line, on a terminal only: overwritten in place, erased at the end.
+    // Text and CSV go out a row at a time, each flushed as the search completes it; a write
+    // that fails stops the search. JSON is one object, written whole at the end.
+    const bool streamed = options.format != lvlim::plan::Format::json;
+    const std::string write_failure =
+        std::string(program_name) + ": cannot write to standard output";
+    if (streamed) {
+        if (options.format == lvlim::plan::Format::text) {
+            lvlim::plan::write_text_head(std::cout, options);
+        } else {
+            lvlim::plan::write_csv_head(std::cout);
+        }
+        if (!lvlim::flush_standard_output(write_failure, std::cerr)) {
+            return exit_error;
+        }
+    }
+
+    // The progress line, on a terminal only: overwritten in place, erased before each row is
+    // written (standard output may be the same terminal) and at the end.
     const bool terminal = isatty(STDERR_FILENO) == 1;
-    const auto progress = [&](const lvlim::PlanRow& row, std::size_t count) {
-        std::cerr << '\r' << program_name << ": n = " << row.n << " computed (" << count
-                  << " values)\x1b[K" << std::flush;
+    const auto on_row = [&](const lvlim::PlanRow& row, std::size_t count) {
+        if (terminal) {
+            std::cerr << "\r\x1b[K" << std::flush;
+        }
+        for (const lvlim::PowerResult* value : {&row.power, &row.expected_ratio}) {
+            for (const std::string& message : value->messages) {
+                std::cerr << program_name << ": n = " << row.n << ": " << message << '\n';
+            }
+        }
+        if (streamed) {
+            if (options.format == lvlim::plan::Format::text) {
+                lvlim::plan::write_text_row(std::cout, row);
+            } else {
+                lvlim::plan::write_csv_row(std::cout, row);
+            }
+            if (!lvlim::flush_standard_output(write_failure, std::cerr)) {
+                throw OutputLost{};
+            }
+        }
+        if (terminal) {
+            std::cerr << '\r' << program_name << ": n = " << row.n << " computed (" << count
+                      << " values)\x1b[K" << std::flush;
+        }
     };
-    const lvlim::SampleSize result =
-        lvlim::sample_size(options.setting, options.target, options.n_from, options.n_to,
-                           terminal ? std::function<void(const lvlim::PlanRow&, std::size_t)>(
-                                          progress)
-                                    : nullptr);
+    lvlim::SampleSize result;
+    try {
+        result = lvlim::sample_size(options.setting, options.target, options.n_from, options.n_to,
+                                    on_row);
+    } catch (const OutputLost&) {
+        if (terminal) {
+            std::cerr << "\r\x1b[K" << std::flush;
+        }
+        return exit_error;
+    }
     if (terminal) {
         std::cerr << "\r\x1b[K" << std::flush;
     }
@@ -64,11 +108,6 @@ int run(int argc, char** argv) {
     bool unreliable = result.status != lvlim::Status::ok;
     for (const lvlim::PlanRow& row : result.rows) {
         unreliable = unreliable || row.status != lvlim::Status::ok;
-        for (const lvlim::PowerResult* value : {&row.power, &row.expected_ratio}) {
-            for (const std::string& message : value->messages) {
-                std::cerr << program_name << ": n = " << row.n << ": " << message << '\n';
-            }
-        }
     }
     if (options.format != lvlim::plan::Format::text) {
         for (const std::string& message : result.messages) {
@@ -79,10 +118,9 @@ int run(int argc, char** argv) {
         [&](std::ostream& out) {
             switch (options.format) {
             case lvlim::plan::Format::text:
-                lvlim::plan::write_text(out, options, result);
+                lvlim::plan::write_text_tail(out, options, result);
                 break;
             case lvlim::plan::Format::csv:
-                lvlim::plan::write_csv(out, result);
                 break;
             case lvlim::plan::Format::json:
                 lvlim::plan::write_json(out, result);

@@ -45,6 +45,12 @@ are every n evaluated, with the quantity searched; --n=N:N gives both. The
 curve is checked monotone on these n: a value out of order beyond the error
 bounds is reported.
 
+Text and CSV rows are written as they are computed, each flushed at once, in
+the order computed (the grid, then the bisection): sort by n for the curve in
+order. The text report ends with the sample size. JSON is one object written
+when the search is done, its rows in increasing n. On a terminal, a progress
+line on standard error shows the n computed.
+
 Supported range: a log sd from 0.001 to 10 (a GSD from exp(0.001), about
 1.0010005, to exp(10), about 22026), n from 3 to 100001.
 

@@ -39,7 +39,7 @@ std::string shortest(double value) {
     return {buffer, result.ptr};
 }
 
-void write_text(std::ostream& out, const Options& options, const SampleSize& result) {
+void write_text_head(std::ostream& out, const Options& options) {
     const PlanSetting& s = options.setting;
     const bool mean = s.statistic == Statistic::mean;
     out << "Planning a study: the " << (mean ? "mean" : "percentile");
@@ -51,32 +51,39 @@ void write_text(std::ostream& out, const Options& options, const SampleSize& res
         out << ", true value " << brief(*s.ratio) << " times the limit";
     }
     out << ", confidence " << brief(s.confidence) << "\n";
+    out << "Target: "
+        << (options.target.goal == Goal::power ? "power at least " : "expected ratio at most ")
+        << brief(options.target.value) << ", n from " << options.n_from << " to " << options.n_to
+        << "\n";
+    out << "\n" << pad("n", 7) << pad("power", 12) << pad("expected_ratio", 16) << "  status\n";
+}
+
+void write_text_row(std::ostream& out, const PlanRow& row) {
+    out << pad(std::to_string(row.n), 7) << pad(brief(row.power.value), 12)
+        << pad(brief(row.expected_ratio.value), 16) << "  " << to_string(row.status) << "\n";
+}
+
+void write_text_tail(std::ostream& out, const Options& options, const SampleSize& result) {
     const bool by_power = options.target.goal == Goal::power;
-    out << "Target: " << (by_power ? "power at least " : "expected ratio at most ")
-        << brief(options.target.value) << ", n from " << options.n_from << " to "
-        << options.n_to << "\n";
+    out << "\n";
     if (result.n) {
         out << "Sample size: " << *result.n << " (" << (by_power ? "power " : "expected ratio ")
             << brief(result.achieved) << ")\n";
     } else {
         out << "Sample size: none in the range\n";
     }
-    out << "\n" << pad("n", 7) << pad("power", 12) << pad("expected_ratio", 16) << "  status\n";
-    for (const PlanRow& row : result.rows) {
-        out << pad(std::to_string(row.n), 7) << pad(brief(row.power.value), 12)
-            << pad(brief(row.expected_ratio.value), 16) << "  " << to_string(row.status) << "\n";
-    }
     for (const std::string& message : result.messages) {
         out << "Note: " << message << "\n";
     }
 }
 
-void write_csv(std::ostream& out, const SampleSize& result) {
+void write_csv_head(std::ostream& out) {
     out << "n,power,expected_ratio,status\n";
-    for (const PlanRow& row : result.rows) {
-        out << row.n << ',' << shortest(row.power.value) << ','
-            << shortest(row.expected_ratio.value) << ',' << to_string(row.status) << '\n';
-    }
+}
+
+void write_csv_row(std::ostream& out, const PlanRow& row) {
+    out << row.n << ',' << shortest(row.power.value) << ',' << shortest(row.expected_ratio.value)
+        << ',' << to_string(row.status) << '\n';
 }
 
 void write_json(std::ostream& out, const SampleSize& result) {

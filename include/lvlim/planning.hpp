@@ -129,7 +129,10 @@ struct SampleSize {
 // ratio is at most it). std::invalid_argument for an empty or out-of-range n range, a target out
 // of its range, or a goal the setting cannot have (power without a ratio, the expected ratio of
 // the percentile). `progress`, when given, is called after each row is computed, with the row
-// and the number of rows computed so far (from the calling thread).
+// and the number of rows computed so far (from the calling thread), in the order the rows are
+// computed: the grid in increasing n, then the bisection. Each row it sees is bit for bit the
+// one in `rows`, and the result does not depend on whether it is given. It lets a caller write
+// rows as they come; an exception it throws ends the search and propagates to the caller.
 // The checks sample_size makes before it computes anything: std::invalid_argument as it raises.
 void check_search(const PlanSetting& setting, const Target& target, std::size_t n_from,
                   std::size_t n_to);
