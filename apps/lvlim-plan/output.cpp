@@ -1,6 +1,7 @@
 #include "apps/lvlim-plan/output.hpp"
 
-#include <charconv>
+#include "common/number_text.hpp"
+
 #include <cmath>
 #include <cstdio>
 
@@ -29,15 +30,6 @@ nlohmann::json number_or_null(double value) {
 }
 
 } // namespace
-
-std::string shortest(double value) {
-    if (std::isnan(value)) {
-        return "";
-    }
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return {buffer, result.ptr};
-}
 
 void write_text_head(std::ostream& out, const Options& options) {
     const PlanSetting& s = options.setting;
@@ -82,7 +74,8 @@ void write_csv_head(std::ostream& out) {
 }
 
 void write_csv_row(std::ostream& out, const PlanRow& row) {
-    out << row.n << ',' << shortest(row.power.value) << ',' << shortest(row.expected_ratio.value)
+    out << row.n << ',' << number_text::shortest_or_empty(row.power.value) << ','
+        << number_text::shortest_or_empty(row.expected_ratio.value)
         << ',' << to_string(row.status) << '\n';
 }
 

@@ -14,9 +14,6 @@
 
 namespace lvlim::plan {
 
-// The shortest decimal that reads back as `value`; "" for NaN.
-[[nodiscard]] std::string shortest(double value);
-
 // The text report: its head (the setting, the target and the header of the rows), one line a
 // row, and its tail (the sample size found and the notes).
 void write_text_head(std::ostream& out, const Options& options);
