@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,8 @@ TEST(DataAssessment, FieldsAreTheApisBitForBitInJsonAndCsv) {
                     << name;
             }
             EXPECT_EQ(options.limit.has_value(), !row.at("mean_verdict").is_null());
+            EXPECT_EQ(row.at("mean_p_value_bounded"),
+                      options.limit ? json(a.mean_p_value_bounded) : json(nullptr));
             EXPECT_EQ(row.at("assessment_status"), "ok");
             EXPECT_EQ(a.status, Status::ok);
 
@@ -165,9 +168,114 @@ TEST(DataAssessment, FieldsAreTheApisBitForBitInJsonAndCsv) {
                     EXPECT_EQ(fields[f], shortest(item.get<double>()));
                 } else if (item.is_string()) {
                     EXPECT_EQ(fields[f], item.get<std::string>());
+                } else if (item.is_boolean()) {
+                    EXPECT_EQ(fields[f], item.dump());
                 }
             }
         }
+    }
+}
+
+// ---- Why an assessment failed, and a p-value that is only a bound ---------------------------
+
+// The fields of one CSV line, quoted ones unquoted (RFC 4180).
+std::vector<std::string> csv_fields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char ch = line[i];
+        if (quoted && ch == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back() += ch;
+            ++i;
+        } else if (ch == '"') {
+            quoted = !quoted;
+        } else if (ch == ',' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back() += ch;
+        }
+    }
+    return fields;
+}
+
+// The CSV field `name` of the first row, and the first row of the JSON, of `results`.
+std::string csv_value(const Results& results, const std::string& name) {
+    std::ostringstream out;
+    write_csv(out, results);
+    const std::vector<std::string> lines = lines_of(out.str());
+    const std::vector<std::string> fields = csv_fields(lines.at(1));
+    const auto at = std::find(field_names().begin(), field_names().end(), name);
+    EXPECT_EQ(fields.size(), field_names().size());
+    return fields.at(static_cast<std::size_t>(at - field_names().begin()));
+}
+json json_row(const Results& results) {
+    std::ostringstream out;
+    write_json(out, results);
+    return json::parse(out.str()).at("results").at(0);
+}
+
+// A mean whose search is starved fails the mean p-value too: a reader of CSV or JSON gets every
+// line of the assessment's messages, not only the searches' messages about the mean.
+TEST(DataAssessment, AFailedAssessmentSaysWhyInCsvAndJson) {
+    AssessmentOptions options;
+    options.limit = 30.0;
+    options.kind = Kind::upper;
+    options.controls.max_iterations = 1;
+    const Assessment failed = assess(exposure_values(), options);
+    ASSERT_EQ(failed.status, Status::search_failed);
+    ASSERT_GE(failed.messages.size(), 2U);
+    const Results results{exposure, "twa_mg_m3", {failed}, {}};
+    const json row = json_row(results);
+    EXPECT_EQ(row.at("assessment_status"), "search failed");
+    EXPECT_EQ(row.at("assessment_messages"), json(failed.messages));
+    EXPECT_EQ(row.at("messages"), json(failed.mean.limits.messages));
+    std::string joined;
+    for (const std::string& m : failed.messages) {
+        joined += (joined.empty() ? "" : " | ") + m;
+    }
+    EXPECT_EQ(csv_value(results, "assessment_messages"), joined);
+    EXPECT_EQ(csv_value(results, "assessment_status"), "search failed");
+
+    // A sound one has none.
+    options.controls = Controls{};
+    const Results sound{exposure, "twa_mg_m3", {assess(exposure_values(), options)}, {}};
+    EXPECT_EQ(json_row(sound).at("assessment_messages"), json::array());
+    EXPECT_EQ(csv_value(sound, "assessment_messages"), "");
+}
+
+// A limit value far beyond the data on either side leaves the mean's p-value at the bound of
+// its search, and says so; one near the data gives a searched p-value; none, no flag at all.
+TEST(DataAssessment, ABoundedMeanPValueIsFlagged) {
+    struct Case {
+        std::vector<std::string> limit;
+        json bounded;
+        double p;
+    };
+    const Case cases[] = {
+        {{"--limit=1e6"}, true, mean_p_value_bound},
+        {{"--limit=1e-6"}, true, 1.0 - mean_p_value_bound},
+        {{"--limit=40"}, false, NAN},
+        {{}, nullptr, NAN},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"--upper", column, exposure};
+        arguments.insert(arguments.end(), c.limit.begin(), c.limit.end());
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const json row = json_rows(arguments).at(0);
+        EXPECT_EQ(row.at("mean_p_value_bounded"), c.bounded);
+        if (!std::isnan(c.p)) {
+            EXPECT_EQ(row.at("mean_p_value").get<double>(), c.p);
+        }
+        if (c.bounded == false) {
+            const double p = row.at("mean_p_value").get<double>();
+            EXPECT_TRUE(p > mean_p_value_bound && p < 1.0 - mean_p_value_bound) << p;
+        }
+        arguments.emplace_back("--format=csv");
+        const Outcome csv = run_data(arguments);
+        ASSERT_EQ(csv.status, 0) << csv.err;
+        const std::vector<std::string> fields = csv_fields(lines_of(csv.out).at(1));
+        ASSERT_EQ(fields.size(), field_names().size());
+        EXPECT_EQ(fields.back(), c.bounded.is_null() ? "" : c.bounded.dump());
     }
 }
 
@@ -381,7 +489,8 @@ TEST(DataAssessment, WTestOutsideItsRangeIsSaidNotFailed) {
 
     const Outcome help = run_data({"--help"});
     for (const char* item : {"--percentile=P", "--limit=L", "censored data need other methods",
-                             "percentile_verdict", "assessment_status"}) {
+                             "percentile_verdict", "assessment_status", "assessment_messages",
+                             "mean_p_value_bounded"}) {
         EXPECT_NE(help.out.find(item), std::string::npos) << item;
     }
 }

@@ -99,8 +99,10 @@ mean_lower, mean_upper, status, messages, gm, gsd, shapiro_wilk_w,
 shapiro_wilk_p, percentile, percentile_estimate, percentile_lower,
 percentile_upper, limit, exceedance, exceedance_lower, exceedance_upper,
 mean_p_value, percentile_p_value, mean_verdict, percentile_verdict
-(below, above or undecided), assessment_status. A field that does not apply
-is empty in CSV and null in JSON.
+(below, above or undecided), assessment_status, assessment_messages (what
+failed in the assessment, joined by ' | ' in CSV), mean_p_value_bounded (true
+when mean_p_value is only the bound 1e-6 or 1 - 1e-6 of its search). A field
+that does not apply is empty in CSV and null in JSON.
 
 Exit status: 0 success; 1 an error in the data (a non-detect among them), the
 file, the range or the confidence, or output that cannot be written; 2 a usage

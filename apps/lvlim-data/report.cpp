@@ -50,6 +50,24 @@ std::string count_text(double value) {
     return {buffer.data(), result.ptr};
 }
 
+// Messages joined for one CSV field.
+std::string joined(const std::vector<std::string>& messages) {
+    std::string out;
+    for (const std::string& message : messages) {
+        out += (out.empty() ? "" : std::string(message_joint)) + message;
+    }
+    return out;
+}
+
+// Whether the mean's p-value is only the bound of its search: empty when there is no p-value
+// (no limit value, or its search failed).
+std::string bounded_text(const Assessment& a) {
+    if (std::isnan(a.mean_p_value)) {
+        return {};
+    }
+    return a.mean_p_value_bounded ? "true" : "false";
+}
+
 // A value that does not apply (NaN: a limit the kind lacks, everything about a limit value not
 // given) is an empty CSV field.
 std::string csv_number(double value) { return number_text::shortest_or_empty(value); }
@@ -153,7 +171,10 @@ const std::vector<std::string>& field_names() {
         "gm", "gsd", "shapiro_wilk_w", "shapiro_wilk_p", "percentile", "percentile_estimate",
         "percentile_lower", "percentile_upper", "limit", "exceedance", "exceedance_lower",
         "exceedance_upper", "mean_p_value", "percentile_p_value", "mean_verdict",
-        "percentile_verdict", "assessment_status"};
+        "percentile_verdict", "assessment_status",
+        // Added after the fields above, whose order readers rely on: why the assessment failed,
+        // and whether mean_p_value is only the bound of the search.
+        "assessment_messages", "mean_p_value_bounded"};
     return names;
 }
 
@@ -299,10 +320,7 @@ void write_csv(std::ostream& out, const Results& results) {
         const Limits& l = row.limits;
         const bool lower = has_lower(l.kind);
         const bool upper = has_upper(l.kind);
-        std::string messages;
-        for (const std::string& message : l.messages) {
-            messages += (messages.empty() ? "" : std::string(message_joint)) + message;
-        }
+        const std::string messages = joined(l.messages);
         const std::vector<std::string> fields = {
             std::to_string(s.n),
             shortest(s.log_mean),
@@ -339,6 +357,8 @@ void write_csv(std::ostream& out, const Results& results) {
             verdict_text(a.mean_verdict),
             verdict_text(a.percentile_verdict),
             to_string(a.status),
+            joined(a.messages),
+            bounded_text(a),
         };
         for (std::size_t i = 0; i < fields.size(); ++i) {
             out << (i == 0 ? "" : ",") << csv_field(fields[i]);
@@ -400,6 +420,9 @@ void write_json(std::ostream& out, const Results& results) {
         item["mean_verdict"] = verdict(a.mean_verdict);
         item["percentile_verdict"] = verdict(a.percentile_verdict);
         item["assessment_status"] = to_string(a.status);
+        item["assessment_messages"] = a.messages;
+        item["mean_p_value_bounded"] =
+            std::isnan(a.mean_p_value) ? json(nullptr) : json(a.mean_p_value_bounded);
         rows.push_back(std::move(item));
     }
     json document;

@@ -3,12 +3,39 @@
 from __future__ import annotations
 
 import math
+import re
 
 import numpy as np
 
 from . import _lvlim
 
 __all__ = ["assess", "Assessment"]
+
+
+# A value that records a non-detect, as lvlim-data recognises one: "<0.05", "< LOD", "ND",
+# "n.d.", "n/d", "BDL", "LOQ", "not detected", "ND(0.05)"...
+_NON_DETECT = re.compile(
+    r"\s*(<|\u2264|(nd|n\.d\.|n\.d|n/d|bdl|bld|lod|loq)(?![a-z])|not detected|non-detect"
+    r"|nondetect|below (the )?detection|below lod|below loq)",
+    re.IGNORECASE | re.ASCII)
+
+
+def _refuse_non_detects(x) -> None:
+    """Raise ValueError naming the first non-detect among text measurements."""
+    if isinstance(x, (str, bytes)):
+        items = [x]
+    else:
+        array = np.asarray(x, dtype=object) if not isinstance(x, np.ndarray) else x
+        if array.dtype.kind not in "OUS":
+            return
+        items = array.reshape(-1).tolist()
+    for item in items:
+        text = item.decode(errors="replace") if isinstance(item, bytes) else item
+        if isinstance(text, str) and _NON_DETECT.match(text):
+            raise ValueError(
+                f"'{text}' is a non-detect, a value below a detection or quantitation limit; "
+                "censored data need other methods: the limits here assume that every "
+                "measurement is a quantified value")
 
 
 def _short(value) -> str:
@@ -169,7 +196,8 @@ def assess(x, *, limit=None, percentile=0.95, confidence=0.95, kind="two-sided")
     Raises
     ------
     ValueError
-        For a measurement that is not finite and positive, too few or too many of them, a
+        For a measurement that is not finite and positive, a non-detect given as text
+        ("<0.05", "ND": censored data need other methods), too few or too many measurements, a
         spread out of range, or a limit, percentile or confidence out of its range.
 
     Examples
@@ -182,6 +210,7 @@ def assess(x, *, limit=None, percentile=0.95, confidence=0.95, kind="two-sided")
     """
     from . import LognormalMean
 
+    _refuse_non_detects(x)
     values = np.ascontiguousarray(np.asarray(x, dtype=np.float64).reshape(-1))
     if limit is not None:
         limit = float(limit)

@@ -6,6 +6,7 @@ import json
 import math
 import os
 import pathlib
+import re
 import subprocess
 
 import numpy as np
@@ -84,6 +85,23 @@ def test_errors_are_value_errors(exposure):
         lvlim.assess([0.5, 0.0, 1.2])
     with pytest.raises(ValueError):
         lvlim.assess([0.5, 1.2])
+
+
+def test_non_detects_are_refused_as_censored_data(exposure):
+    # Text as a spreadsheet export gives it: numbers and non-detects side by side.
+    quantified = [str(v) for v in twa(exposure)]
+    for non_detect in ("<0.05", "< LOD", "ND", "n.d.", "BDL", "nd(0.05)", "\u22640.05"):
+        for x in (quantified + [non_detect], np.array([non_detect] + quantified),
+                  np.array([1.5, non_detect, 2.5], dtype=object), non_detect):
+            with pytest.raises(ValueError, match=f"'{re.escape(non_detect)}' is a non-detect.*"
+                                                 "censored data need other methods"):
+                lvlim.assess(x, limit=30)
+    # Numbers as text are still read; a word that merely starts like one is no non-detect.
+    a = lvlim.assess(quantified, limit=30)
+    assert a.n == len(quantified)
+    with pytest.raises(ValueError) as refused:
+        lvlim.assess(quantified + ["Ndola"])
+    assert "censored" not in str(refused.value)
 
 
 def test_threads_give_what_one_thread_gives(exposure):

@@ -5,7 +5,11 @@
 lvlim_assess <- function(x, limit = NULL, percentile = 0.95, conf.level = 0.95,
                          ci.type = c("two-sided", "upper", "lower")) {
     call <- sys.call()
+    data.name <- deparse1(substitute(x))
     ci.type <- match.arg(ci.type)
+    if (is.character(x) || is.factor(x)) {
+        refuse_non_detects(as.character(x))
+    }
     if (!is.numeric(x)) {
         stop("'x' must be numeric", call. = FALSE)
     }
@@ -16,6 +20,11 @@ lvlim_assess <- function(x, limit = NULL, percentile = 0.95, conf.level = 0.95,
     }
     percentile <- single_number(percentile, "percentile")
     conf.level <- single_number(conf.level, "conf.level")
+    missing <- sum(is.na(x))
+    if (missing > 0L) {
+        warning(simpleWarning(sprintf("%d missing value%s (NA or NaN) removed from 'x'", missing,
+                                      if (missing > 1L) "s" else ""), call))
+    }
     x <- x[!is.na(x)]
     a <- with_engine(.assess(as.double(x), limit, percentile, conf.level, ci.type), call)
     if (a$assessment_status != "ok") {
@@ -26,8 +35,25 @@ lvlim_assess <- function(x, limit = NULL, percentile = 0.95, conf.level = 0.95,
     }
     a$confidence <- conf.level
     a$kind <- ci.type
-    a$data.name <- deparse1(substitute(x))
+    a$data.name <- data.name
     structure(a, class = "lvlim_assessment")
+}
+
+# A value that records a non-detect, as lvlim-data recognises one: "<0.05", "< LOD", "ND",
+# "n.d.", "n/d", "BDL", "LOQ", "not detected", "ND(0.05)"...
+non_detect_pattern <- paste0(
+    "^\\s*(<|\u2264|(nd|n\\.d\\.|n\\.d|n/d|bdl|bld|lod|loq)(?![a-z])|not detected|",
+    "non-detect|nondetect|below (the )?detection|below lod|below loq)")
+
+# An error naming the first non-detect among measurements given as text.
+refuse_non_detects <- function(x) {
+    found <- which(grepl(non_detect_pattern, x, ignore.case = TRUE, perl = TRUE))
+    if (length(found) > 0L) {
+        stop(sprintf(paste0("'%s' is a non-detect, a value below a detection or quantitation ",
+                            "limit; censored data need other methods: the limits here assume ",
+                            "that every measurement is a quantified value"), x[found[1L]]),
+             call. = FALSE)
+    }
 }
 
 # "95th", "99.9th", "1st", "22nd": a probability as the ordinal of its percentile.

@@ -65,3 +65,30 @@ test_that("lvlim_assess refuses what is out of range with the engine's message",
     expect_error(lvlim_assess(c(0.5, -1, 2)), "not positive")
     expect_error(lvlim_assess(x, ci.type = "both"), "should be one of")
 })
+
+test_that("lvlim_assess says how many missing values it removed", {
+    x <- twa()
+    expect_warning(a <- lvlim_assess(c(x, NA, NaN), limit = 30),
+                   "2 missing values (NA or NaN) removed from 'x'", fixed = TRUE)
+    expect_identical(a$n, as.numeric(length(x)))
+    # The data are named as given, not as what is left of them.
+    expect_identical(a$data.name, "c(x, NA, NaN)")
+    expect_identical(a$percentile_upper, lvlim_assess(x, limit = 30)$percentile_upper)
+    expect_warning(lvlim_assess(c(NA, x)), "1 missing value (NA or NaN) removed", fixed = TRUE)
+    expect_no_warning(lvlim_assess(x))
+})
+
+test_that("lvlim_assess refuses non-detects as censored data", {
+    quantified <- as.character(twa())
+    for (nd in c("<0.05", "< LOD", "ND", "n.d.", "BDL", "nd(0.05)", "\u22640.05")) {
+        for (x in list(c(quantified, nd), c(nd, quantified), factor(c(quantified, nd)))) {
+            expect_error(lvlim_assess(x, limit = 30),
+                         paste0("'", nd, "' is a non-detect, a value below a detection or ",
+                                "quantitation limit; censored data need other methods"),
+                         fixed = TRUE)
+        }
+    }
+    # Text without a non-detect is still no number.
+    expect_error(lvlim_assess(quantified), "'x' must be numeric", fixed = TRUE)
+    expect_error(lvlim_assess(c(quantified, "Ndola")), "'x' must be numeric", fixed = TRUE)
+})
