@@ -1,7 +1,8 @@
 # The package as users install it, offline, with Debian's build tools: a source distribution
 # built from a copy of the project's tree, then installed from that tarball alone (the copy is
-# gone by then) into a fresh virtual environment that sees the system's packages; its build
-# must leave nothing in the unpacked tree. Then the doctests and the pytest suite against the
+# gone by then) into a fresh virtual environment that sees the system's packages. Neither the
+# source distribution's build nor the install may leave build/ or lvlim.egg-info/ in the tree
+# it was built from. Then the doctests and the pytest suite against the
 # installed package.
 include(${CMAKE_CURRENT_LIST_DIR}/../cmake/check_helpers.cmake)
 require_variables(SOURCE_DIR WORK PYTHON)
@@ -17,7 +18,19 @@ foreach(dir ${top_dirs})
              PATTERN *.egg-info EXCLUDE PATTERN __pycache__ EXCLUDE)
     endif()
 endforeach()
+file(GLOB_RECURSE tree_before LIST_DIRECTORIES true RELATIVE ${WORK}/tree ${WORK}/tree/*)
 run(${PYTHON} -m build --sdist --no-isolation --outdir ${WORK}/dist ${WORK}/tree/python)
+foreach(litter build lvlim.egg-info)
+    if(EXISTS ${WORK}/tree/python/${litter})
+        message(FATAL_ERROR "building the source distribution left ${litter} in the source tree")
+    endif()
+endforeach()
+file(GLOB_RECURSE tree_after LIST_DIRECTORIES true RELATIVE ${WORK}/tree ${WORK}/tree/*)
+if(NOT tree_after STREQUAL tree_before)
+    list(REMOVE_ITEM tree_after ${tree_before})
+    message(FATAL_ERROR "building the source distribution left files in the source tree: "
+                        "${tree_after}")
+endif()
 file(REMOVE_RECURSE ${WORK}/tree)
 file(GLOB tarball ${WORK}/dist/lvlim-*.tar.gz)
 run(${CMAKE_COMMAND} -E tar xzf ${tarball} WORKING_DIRECTORY ${WORK}/dist)

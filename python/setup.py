@@ -60,6 +60,9 @@ class VendoredSdist(sdist):
     """The source distribution with the library's sources in _vendor/."""
 
     def make_release_tree(self, base_dir, files):
+        # setuptools lists the extension's sources among the files, the library's as ../Guts/...,
+        # which it would copy beside base_dir, into this directory: they go to _vendor/ alone.
+        files = [f for f in files if not os.path.normpath(f).startswith(os.pardir + os.sep)]
         super().make_release_tree(base_dir, files)
         for name in library_files()[1]:
             target = Path(base_dir) / "_vendor" / name

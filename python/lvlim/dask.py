@@ -15,7 +15,7 @@ import dask
 import dask.array as da
 import numpy as np
 
-from . import _core
+from . import _checks, _core, _lvlim
 
 __all__ = ["limits"]
 
@@ -26,8 +26,37 @@ _CELL = np.dtype([("k_lower", "f8"), ("k_upper", "f8"), ("lower", "f8"), ("upper
                   ("messages", "O")])
 
 
-def _chunk(sigma, nu, mu, confidence, gammasquared, *, kind, options):
-    """The limits of one chunk, computed on a worker by the in-process call."""
+def _check_block(sigma, nu, mu, confidence, gammasquared, *, lam, controls, block_info=None):
+    """The first cell of one block out of range, as (its index in the whole array, the
+    message), or None; in a one-element object array per dimension, for the verdict."""
+    out = np.empty((1,) * sigma.ndim, dtype=object)
+    flat = [np.ascontiguousarray(a, dtype=np.float64).reshape(-1)
+            for a in (sigma, nu, mu, confidence, gammasquared)]
+    bad = _lvlim.check_limits(*flat, lam, *controls)
+    if bad is not None:
+        # A block is a box of the whole array, so its first cell in its own C order is also its
+        # first in the whole array's.
+        local = np.unravel_index(bad[0], sigma.shape)
+        start = [first for first, _ in block_info[0]["array-location"]]
+        bad = (tuple(int(i) + s for i, s in zip(local, start)), bad[1])
+    out[(0,) * sigma.ndim] = bad
+    return out
+
+
+def _verdict(found, shape):
+    """Raises the ValueError of lvlim.limits for the first bad cell of all, in C order."""
+    bad = [b for b in np.asarray(found, dtype=object).reshape(-1) if b is not None]
+    if bad:
+        index, message = min(bad, key=lambda b: b[0])
+        where = ("" if shape == () else
+                 f" (at index {_checks.position(np.ravel_multi_index(index, shape), shape)})")
+        raise ValueError(message + where)
+    return np.True_
+
+
+def _chunk(sigma, nu, mu, confidence, gammasquared, checked, *, kind, options):
+    """The limits of one chunk, computed on a worker by the in-process call, once every cell of
+    the whole array has passed the check (`checked`, on which each chunk waits)."""
     r = _core.limits(sigma, nu, mu=mu, confidence=confidence, gammasquared=gammasquared,
                      kind=kind, **options)
     out = np.empty(np.shape(sigma), dtype=_CELL)
@@ -48,8 +77,9 @@ def limits(sigma, nu, *, kind="two-sided", confidence=0.95, mu=0.0, lam=0.5,
 
     The arguments broadcast as in :func:`lvlim.limits`; any of them may be a dask array, and
     the others are taken whole into every chunk. Each chunk of the broadcast inputs is one
-    call of :func:`lvlim.limits` on a worker, on ``workers_per_chunk`` threads; a chunk with a
-    value out of range raises that call's ValueError, whose index is within the chunk.
+    call of :func:`lvlim.limits` on a worker, on ``workers_per_chunk`` threads. As there, every
+    cell is checked before any is computed: a value out of range raises the ValueError of
+    :func:`lvlim.limits`, naming its index in the whole array, and no chunk is computed.
 
     Parameters
     ----------
@@ -70,7 +100,14 @@ def limits(sigma, nu, *, kind="two-sided", confidence=0.95, mu=0.0, lam=0.5,
     -------
     lvlim.Limits
     """
-    _core._checks.kind(kind)
+    kind = _checks.kind(kind)
+    # The settings common to every cell, checked here as lvlim.limits checks them.
+    max_iterations = _checks.integer("max_iterations", max_iterations, -2**31, 2**31 - 1,
+                                     " (the searches never take more than 1000)")
+    lam = _checks.real("lam", lam)
+    bessel_arg_top = _checks.real("bessel_arg_top", bessel_arg_top)
+    tolerance = _checks.real("tolerance", tolerance)
+    result_tol = _checks.real("result_tol", result_tol)
     options = dict(lam=lam, max_iterations=max_iterations, bessel_arg_top=bessel_arg_top,
                    tolerance=tolerance, result_tol=result_tol, refine=refine,
                    workers=workers_per_chunk)
@@ -81,7 +118,15 @@ def limits(sigma, nu, *, kind="two-sided", confidence=0.95, mu=0.0, lam=0.5,
     inputs = da.broadcast_arrays(*inputs)
     chunks = da.core.normalize_chunks(inputs[0].chunks, inputs[0].shape)
     inputs = [a.rechunk(chunks) for a in inputs]
-    cells = da.map_blocks(_chunk, *inputs, dtype=_CELL, kind=kind, options=options,
+    # The check of every cell: a cheap pass over the blocks, whose verdict each chunk waits for.
+    controls = (max_iterations, bessel_arg_top, tolerance, result_tol)
+    found = da.map_blocks(_check_block, *inputs, dtype=object,
+                          chunks=tuple((1,) * len(c) for c in chunks),
+                          lam=lam, controls=controls,
+                          meta=np.empty((0,) * inputs[0].ndim, dtype=object))
+    checked = da.from_delayed(dask.delayed(_verdict)(found, inputs[0].shape), shape=(),
+                              dtype=bool)
+    cells = da.map_blocks(_chunk, *inputs, checked, dtype=_CELL, kind=kind, options=options,
                           meta=np.empty((0,) * inputs[0].ndim, dtype=_CELL))
     fields = {name: cells[name] for name in _NUMBERS + ("failed", "messages")}
     if not compute:
