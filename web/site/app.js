@@ -104,6 +104,10 @@
           'Change an input to try again.'), answerTimeoutMs) });
         worker.postMessage(job);
       },
+      // Loads the engine now, so that the first request need not wait for it.
+      warm() {
+        if (!worker && !engineBroken) start();
+      },
       stop,
     };
   }
@@ -815,6 +819,12 @@
     stopTable(null);
     const run = tableRun;
     tableReading = run;
+    // Stop acts while the values are read, too.
+    tableCells = [];
+    tableDone = 0;
+    $('table-progress').value = 0;
+    $('table-start').disabled = true;
+    $('table-stop').disabled = false;
     tableState('Reading the values', 'busy');
     calculator.post({ id: `axes-${run}`, type: 'axes', n: compact('table-n'), sigma: compact('table-sigma') },
       (id, answer) => readTable(run, answer));
@@ -832,6 +842,8 @@
   function readTable(run, answer) {
     if (run !== tableRun) return; // stopped or started again meanwhile
     tableReading = null;
+    $('table-start').disabled = false;
+    $('table-stop').disabled = true;
     if (answer.error) { tableState(answer.error, 'error'); return; }
     const ns = answer.n && Array.from(answer.n);
     const sigmas = answer.sigma && Array.from(answer.sigma);
@@ -988,6 +1000,7 @@
 
   ready.then(() => {
     calculator = makeEngine(onCalculatorAnswer, (text) => { ++latest; showFailure(text); tableReadFailed(text); });
+    calculator.warm();
     selectTab(readUrl(), false);
     if (urlNote) { $('state').textContent = urlNote; $('state').dataset.state = 'idle'; }
   }, (error) => {
