@@ -7,7 +7,7 @@
 
 #include "apps/lvlim-table/options.hpp"
 #include "apps/lvlim-table/runner.hpp"
-#include "apps/lvlim-table/value_lists.hpp"
+#include "measurements/value_lists.hpp"
 
 namespace {
 

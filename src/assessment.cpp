@@ -258,6 +258,25 @@ std::string_view to_string(Verdict verdict) {
     return "not computed";
 }
 
+double normal_quantile(double p) {
+    check_open_unit("p", p);
+    return detail::normal_quantile(p);
+}
+
+double normal_score(std::size_t rank, std::size_t n) {
+    if (rank >= n) {
+        throw std::invalid_argument(
+            "rank = " + std::to_string(rank) +
+            " is outside [0, n - 1]: there is no such value among n = " + std::to_string(n));
+    }
+    // The upper half from the lower one, z(1 - q) = -z(q): a p near 1 would keep only the digits
+    // of 1 - p that a double holds next to 1, and the scores would lose their symmetry.
+    const auto score = [n](std::size_t r) {
+        return detail::normal_quantile((static_cast<double>(r) + 0.5) / static_cast<double>(n));
+    };
+    return rank > n - 1 - rank ? -score(n - 1 - rank) : score(rank);
+}
+
 Assessment assess(const Summary& summary, const AssessmentOptions& options) {
     Assessment out = assess_summary(summary, options);
     out.fit_message = "not computed: only the summary of the sample is known";

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <limits>
+#include <numbers>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -340,6 +341,51 @@ TEST(AssessmentMeanPValue, TheUpperLimitAtOneLessPIsTheLimitValue) {
     }
     EXPECT_GT(searched, 60);
     EXPECT_GT(bounded, 5);
+}
+
+// ---- The normal scores of the Q-Q plot ------------------------------------------------------
+
+// Against mpmath (sqrt(2) erfinv(2p - 1) at 40 digits), and at every score of a plot against a
+// Newton step on Phi computed with erfc in long double.
+TEST(AssessmentNormalScores, AgreeWithIndependentQuantiles) {
+    const struct {
+        double p;
+        double z;
+    } known[] = {{0.975, 1.9599639845400542355},
+                 {0.025, -1.9599639845400542355},
+                 {0.5, 0.0},
+                 {0.3, -0.52440051270804078404},
+                 {1e-10, -6.3613409024040562047}};
+    // A few units in the last place.
+    const auto close = [](double z) {
+        return 8.0 * std::numeric_limits<double>::epsilon() * std::max(1.0, std::abs(z));
+    };
+    for (const auto& k : known) {
+        EXPECT_NEAR(normal_quantile(k.p), k.z, close(k.z)) << k.p;
+    }
+    // The last of 20 values sits at p = 0.975; the scores are symmetric about the median, exactly,
+    // and as accurate in the upper tail as in the lower.
+    EXPECT_NEAR(normal_score(19, 20), 1.9599639845400542355, close(2.0));
+    EXPECT_EQ(normal_score(0, 1), 0.0);
+    for (const std::size_t n : {2U, 7U, 100U, 2000U}) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const double z = normal_score(i, n);
+            EXPECT_EQ(z, -normal_score(n - 1 - i, n));
+            const long double p =
+                (static_cast<long double>(i) + 0.5L) / static_cast<long double>(n);
+            const long double zl = z;
+            const long double phi = 0.5L * std::erfc(-zl / std::sqrt(2.0L));
+            const long double density =
+                std::exp(-0.5L * zl * zl) / std::sqrt(2.0L * std::numbers::pi_v<long double>);
+            const long double reference = zl - (phi - p) / density;
+            EXPECT_NEAR(z, static_cast<double>(reference), close(z)) << i << " of " << n;
+        }
+    }
+    for (double bad : {0.0, 1.0, -0.5, nan}) {
+        EXPECT_THROW((void)normal_quantile(bad), std::invalid_argument);
+    }
+    EXPECT_THROW((void)normal_score(5, 5), std::invalid_argument);
+    EXPECT_THROW((void)normal_score(0, 0), std::invalid_argument);
 }
 
 // ---- The contract --------------------------------------------------------------------------

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "apps/lvlim-table/value_lists.hpp"
+#include "measurements/value_lists.hpp"
 
 namespace lvlim::table {
 namespace {

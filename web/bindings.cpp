@@ -7,6 +7,8 @@
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include "lvlim/assessment.hpp"
+#include "measurements/value_lists.hpp"
 #include "web/calculator.hpp"
 
 namespace {
@@ -208,6 +210,30 @@ val plan(const std::string& gsd, const std::string& ratio, const std::string& st
     return out;
 }
 
+// The values of a table's axis, a list "a,b,c" or a range FROM:TO:COUNT[:log], read as
+// lvlim-table reads them; null when the text is neither.
+val parse_values(const std::string& text) {
+    try {
+        const auto values = lvlim::table::parse_values(text);
+        if (!values) {
+            return val::null();
+        }
+        const auto view = emscripten::typed_memory_view(values->size(), values->data());
+        return val(view).call<val>("slice");
+    } catch (const std::exception&) {
+        return val::null();
+    }
+}
+
+// The normal score of the rank-th smallest of n values for the Q-Q plot; null for a rank
+// outside 0 to n - 1.
+val normal_score(double rank, double n) {
+    if (!(rank >= 0.0 && rank < n && n <= 1e15 && rank == std::floor(rank) && n == std::floor(n))) {
+        return val::null();
+    }
+    return val(lvlim::normal_score(static_cast<std::size_t>(rank), static_cast<std::size_t>(n)));
+}
+
 } // namespace
 
 EMSCRIPTEN_BINDINGS(lvlim_web) {
@@ -215,4 +241,6 @@ EMSCRIPTEN_BINDINGS(lvlim_web) {
     emscripten::function("fromLogs", &from_logs);
     emscripten::function("tableCell", &table_cell);
     emscripten::function("plan", &plan);
+    emscripten::function("parseValues", &parse_values);
+    emscripten::function("normalScore", &normal_score);
 }

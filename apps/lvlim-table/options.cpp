@@ -10,8 +10,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "apps/lvlim-table/value_lists.hpp"
 #include "common/number_text.hpp"
+#include "measurements/value_lists.hpp"
 
 namespace lvlim::table {
 

@@ -104,4 +104,10 @@ struct Assessment {
 // The assessment of a sample known by its summary: everything but the W test.
 [[nodiscard]] Assessment assess(const Summary& summary, const AssessmentOptions& options = {});
 
+// The standard normal quantile z_p, the x with Phi(x) = p, for p strictly between 0 and 1.
+[[nodiscard]] double normal_quantile(double p);
+// The normal score of a normal Q-Q plot: the quantile z((rank + 0.5) / n) that the rank-th
+// smallest of n values (rank from 0 to n - 1) is drawn against.
+[[nodiscard]] double normal_score(std::size_t rank, std::size_t n);
+
 } // namespace lvlim

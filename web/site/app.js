@@ -67,9 +67,9 @@
   // no answer comes in time; onFailure(text) then says so where the request was made.
   function makeEngine(onAnswer, onFailure) {
     let worker = null;
-    const pending = new Map(); // id -> its timer
+    const pending = new Map(); // id -> its timer and the handler of its answer
     function stop() {
-      for (const timer of pending.values()) clearTimeout(timer);
+      for (const { timer } of pending.values()) clearTimeout(timer);
       pending.clear();
       if (worker) worker.terminate();
       worker = null;
@@ -81,11 +81,11 @@
     function start() {
       worker = newWorker();
       worker.onmessage = (e) => {
-        const timer = pending.get(e.data.id);
-        if (timer === undefined) return;
-        clearTimeout(timer);
+        const job = pending.get(e.data.id);
+        if (job === undefined) return;
+        clearTimeout(job.timer);
         pending.delete(e.data.id);
-        onAnswer(e.data.id, e.data.answer);
+        job.handler(e.data.id, e.data.answer);
       };
       worker.onerror = (e) => {
         e.preventDefault();
@@ -95,13 +95,18 @@
       };
     }
     return {
-      post(job) {
+      // The answer goes to `handler` when one is given, else to onAnswer.
+      post(job, handler = onAnswer) {
         if (engineBroken) { onFailure(engineBroken); return; }
         if (!worker) start();
-        pending.set(job.id, setTimeout(() => fail(
+        pending.set(job.id, { handler, timer: setTimeout(() => fail(
           `The engine did not answer within ${answerTimeoutMs / 1000} s and was stopped. ` +
-          'Change an input to try again.'), answerTimeoutMs));
+          'Change an input to try again.'), answerTimeoutMs) });
         worker.postMessage(job);
+      },
+      // Loads the engine now, so that the first request need not wait for it.
+      warm() {
+        if (!worker && !engineBroken) start();
       },
       stop,
     };
@@ -758,36 +763,12 @@
 
   // ---- The table of k ------------------------------------------------------------------------
 
-  // A list a,b,c or a range FROM:TO:COUNT[:log], as lvlim-table reads them; null if malformed.
-  function parseValues(text) {
-    const t = text.trim();
-    if (t.includes(':')) {
-      const parts = t.split(':');
-      if (parts.length !== 3 && parts.length !== 4) return null;
-      const from = Number(parts[0]);
-      const to = Number(parts[1]);
-      const count = Number(parts[2]);
-      const log = parts.length === 4;
-      if (!isNumber(parts[0]) || !isNumber(parts[1]) || !/^\d+$/.test(parts[2]) || count < 1 || count > 1000 ||
-        (log && (parts[3] !== 'log' || from <= 0 || to <= 0))) return null;
-      const values = [];
-      for (let i = 0; i < count; ++i) {
-        const share = count === 1 ? 0 : i / (count - 1);
-        values.push(log ? Math.exp(Math.log(from) + share * (Math.log(to) - Math.log(from))) : from + share * (to - from));
-      }
-      values[0] = from;
-      values[values.length - 1] = to;
-      return values;
-    }
-    const parts = t.split(',').map((s) => s.trim());
-    if (parts.some((p) => !isNumber(p))) return null;
-    return parts.map(Number);
-  }
-
   // A table is made in batches of cells, each batch one request to its own Worker, so the page
   // stays free between them and Stop ends the Worker at once. A table larger than the page makes
   // in about a minute is refused with the lvlim-table command that makes it.
   const maxTableCells = 10000;
+  const maxAxisValues = 1000;
+  let tableReading = null; // the table whose axes the engine is reading
   const tableMinutesMs = 60000;
   let tableEngine = null;
   let tableCells = [];
@@ -812,7 +793,6 @@
   }
 
   function tableCommand(tableKind, confidence) {
-    const compact = (id) => $(id).value.replace(/\s+/g, '');
     return `lvlim-table --kind=${tableKind} --alpha=${confidence} --n=${compact('table-n')} ` +
       `--sigma=${compact('table-sigma')} --format=csv`;
   }
@@ -826,17 +806,55 @@
     state.replaceChildren(text + ' Make it with lvlim-table: ', code);
   }
 
+  // The axes as the lvlim-table command shown with the table has them, read by the engine.
+  const compact = (id) => $(id).value.replace(/\s+/g, '');
+
   function startTable() {
     for (const id of ['table-n', 'table-sigma', 'table-confidence']) {
       $(`${id}-error`).textContent = '';
       $(id).removeAttribute('aria-invalid');
     }
-    const ns = parseValues($('table-n').value);
-    const sigmas = parseValues($('table-sigma').value);
+    if (engineBroken) { tableState(engineBroken, 'error'); return; }
+    if (calculator === null) return; // the engine is still loading
+    stopTable(null);
+    const run = tableRun;
+    tableReading = run;
+    // Stop acts while the values are read, too.
+    tableCells = [];
+    tableDone = 0;
+    $('table-progress').value = 0;
+    $('table-start').disabled = true;
+    $('table-stop').disabled = false;
+    tableState('Reading the values', 'busy');
+    calculator.post({ id: `axes-${run}`, type: 'axes', n: compact('table-n'), sigma: compact('table-sigma') },
+      (id, answer) => readTable(run, answer));
+  }
+
+  // The engine failed while it read the axes: the message stays in the table's tab too.
+  function tableReadFailed(text) {
+    if (tableReading === null || tableReading !== tableRun) return;
+    tableReading = null;
+    stopTable(null);
+    tableState(text, 'error');
+  }
+
+  // The axes read: the table starts, or the messages go next to their fields.
+  function readTable(run, answer) {
+    if (run !== tableRun) return; // stopped or started again meanwhile
+    tableReading = null;
+    $('table-start').disabled = false;
+    $('table-stop').disabled = true;
+    if (answer.error) { tableState(answer.error, 'error'); return; }
+    const ns = answer.n && Array.from(answer.n);
+    const sigmas = answer.sigma && Array.from(answer.sigma);
     const confidence = Number($('table-confidence').value.trim());
     const bad = [];
-    if (!ns) bad.push(['table-n', `invalid values '${$('table-n').value}'`]);
-    if (!sigmas) bad.push(['table-sigma', `invalid values '${$('table-sigma').value}'`]);
+    for (const [id, values] of [['table-n', ns], ['table-sigma', sigmas]]) {
+      if (!values) bad.push([id, `invalid values '${$(id).value}'`]);
+      else if (values.length > maxAxisValues) {
+        bad.push([id, `${values.length} values: this page makes at most ${maxAxisValues} per axis`]);
+      }
+    }
     if (!isNumber($('table-confidence').value.trim()) || !(confidence > 0 && confidence < 1)) {
       bad.push(['table-confidence', `the confidence must lie strictly between 0 and 1, not ${$('table-confidence').value}`]);
     }
@@ -845,9 +863,6 @@
       tableState('Nothing computed: see the message next to the field.', 'error');
       return;
     }
-    if (engineBroken) { tableState(engineBroken, 'error'); return; }
-    if (calculator === null) return; // the engine is still loading
-    stopTable(null);
     const tableKind = $('table-kind').value;
     const count = ns.length * sigmas.length;
     if (count > maxTableCells) {
@@ -886,7 +901,6 @@
     $('table-start').disabled = true;
     $('table-stop').disabled = false;
     tableState(`0 of ${tableCells.length} cells`, 'busy');
-    const run = ++tableRun;
     if (!tableEngine) {
       tableEngine = makeEngine((id, answers) => showCells(id, answers), (text) => {
         stopTable(null);
@@ -985,7 +999,8 @@
   // ---- Start ---------------------------------------------------------------------------------
 
   ready.then(() => {
-    calculator = makeEngine(onCalculatorAnswer, (text) => { ++latest; showFailure(text); });
+    calculator = makeEngine(onCalculatorAnswer, (text) => { ++latest; showFailure(text); tableReadFailed(text); });
+    calculator.warm();
     selectTab(readUrl(), false);
     if (urlNote) { $('state').textContent = urlNote; $('state').dataset.state = 'idle'; }
   }, (error) => {

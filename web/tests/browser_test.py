@@ -349,6 +349,28 @@ class PageTest(unittest.TestCase):
             self.assertEqual(nine_digits(float(k)), expected[key][0], f"cell {key}")
             self.assertEqual(td.get_attribute("data-status"), expected[key][1], f"cell {key}")
 
+        # Ranges give the very axes of lvlim-table: evenly spaced decimals are those decimals
+        # (0.8, not 0.7999999999999999), a log range's inner values are the program's doubles.
+        self.table_inputs("3 : 30 : 4 : log", "0.1:3:30", "upper")
+        d.find_element(By.ID, "table-start").click()
+        self.assertEqual(self.wait_state("table-state", ["done"]), "done")
+        done = run([ARGS.lvlim_table, "--kind=upper", "--alpha=0.95", "--n=3:30:4:log",
+                    "--sigma=0.1:3:30", "--format=csv"])
+        self.assertIn(done.returncode, (0, 3), done.stderr)
+        rows = [dict(zip(done.stdout.splitlines()[0].split(","), line.split(",")))
+                for line in done.stdout.splitlines()[1:]]
+        expected = sorted((float(r["sigma"]), float(r["gammasquared"])) for r in rows)
+        cells = d.find_elements(By.CSS_SELECTOR, "#table-out td")
+        shown = sorted((float(td.get_attribute("data-sigma")), float(td.get_attribute("data-n")))
+                       for td in cells)
+        self.assertEqual(len(expected), 120)
+        self.assertEqual(shown, expected)
+        # More than the page's 1000 values on an axis is named as such.
+        self.table_inputs("3:1000:1001", "1", "upper")
+        d.find_element(By.ID, "table-start").click()
+        self.assertEqual(self.wait_state("table-state", ["error"]), "error")
+        self.assertIn("at most 1000 per axis", d.find_element(By.ID, "table-n-error").text)
+
         # A large two-sided table stops when asked, keeping the cells it has.
         box = d.find_element(By.ID, "table-n")
         box.clear()

@@ -1,5 +1,5 @@
 // Lists and ranges of values: "a,b,c", "FROM:TO:COUNT" and "FROM:TO:COUNT:log".
-#include "apps/lvlim-table/value_lists.hpp"
+#include "measurements/value_lists.hpp"
 
 #include <algorithm>
 #include <charconv>
