@@ -12,7 +12,8 @@
     'mean_upper', 'status', 'messages', 'gm', 'gsd', 'shapiro_wilk_w', 'shapiro_wilk_p',
     'percentile', 'percentile_estimate', 'percentile_lower', 'percentile_upper', 'limit',
     'exceedance', 'exceedance_lower', 'exceedance_upper', 'mean_p_value', 'percentile_p_value',
-    'mean_verdict', 'percentile_verdict', 'assessment_status'];
+    'mean_verdict', 'percentile_verdict', 'assessment_status', 'assessment_messages',
+    'mean_p_value_bounded'];
 
   const show6 = (x) => (x === null || x === undefined ? '—' : Number(x).toPrecision(6));
   // A table's header: 6 significant digits without trailing zeros (0.16681, 3).
