@@ -11,6 +11,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "measurements/lookalikes.hpp"
+
 namespace lvlim::data {
 
 namespace {
@@ -135,8 +137,19 @@ std::string why(ValueError error, std::string_view text) {
     switch (error) {
     case ValueError::empty:
         return "the value is empty" + model;
-    case ValueError::not_a_number:
-        return quoted(text) + " is not a number" + model;
+    case ValueError::not_a_number: {
+        const FoundLookalike found = find_lookalike(text);
+        if (found.what == nullptr) {
+            return quoted(text) + " is not a number" + model;
+        }
+        const std::string held = quoted(text) + " holds " + std::string(found.what->name);
+        if (found.what->replacement == "-") {
+            return held + ", which is not read: write " + without_lookalikes(text) +
+                   " with the ordinary minus (a measurement must be positive all the same)";
+        }
+        return held + ", which is not read as a blank: write an ordinary blank between two "
+                      "values, and nothing between the digits of one";
+    }
     case ValueError::not_finite:
         return quoted(text) + " is not finite" + model;
     case ValueError::not_positive:
@@ -425,6 +438,35 @@ bool looks_censored(std::string_view text) {
            lower.starts_with("below loq");
 }
 
+namespace {
+
+// Whether `text` is one or more numbers between blanks.
+bool all_numbers(std::string_view text) {
+    bool any = false;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && is_blank(text[at])) {
+            ++at;
+        }
+        const std::size_t start = at;
+        while (at < text.size() && !is_blank(text[at])) {
+            ++at;
+        }
+        if (at == start) {
+            break;
+        }
+        const ValueOrError value = parse_value(text.substr(start, at - start));
+        if (value.error && value.error != ValueError::not_positive &&
+            value.error != ValueError::not_finite) {
+            return false;
+        }
+        any = true;
+    }
+    return any;
+}
+
+} // namespace
+
 bool looks_like_header(std::string_view line) {
     line = line.substr(0, line.find('#'));
     bool any = false;
@@ -449,6 +491,12 @@ bool looks_like_header(std::string_view line) {
         const ValueOrError value = parse_value(item);
         if ((!value.error || value.error == ValueError::not_positive ||
                               value.error == ValueError::not_finite)) {
+            return false;
+        }
+        // Numbers joined by a lookalike blank ("1<NBSP>234", "0.12<NBSP>0.3") or written with a
+        // typographic minus are values that cannot be read, never names: read as a header, the
+        // line would be lost without a word.
+        if (find_lookalike(item).what != nullptr && all_numbers(without_lookalikes(item))) {
             return false;
         }
         // "<0.05" is a value, never a name; so is a line of nothing but non-detects ("ND"),

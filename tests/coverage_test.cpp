@@ -35,8 +35,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <numbers>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -47,6 +45,7 @@
 #include "Guts/control.hpp"
 #include "Guts/mainguts.hpp"
 #include "Guts/messages.hpp"
+#include "normals.hpp"
 
 namespace lvlim {
 namespace {
@@ -85,34 +84,7 @@ const std::vector<Setting> settings = {
 constexpr std::array<double, 2> alphas = {0.9, 0.99};
 constexpr std::array<const char*, 3> kind_names = {"upper", "lower", "two-sided"};
 
-// A uniform double in [0, 1) from the top 53 bits.
-double uniform(std::mt19937_64& engine) {
-    return static_cast<double>(engine() >> 11U) * 0x1.0p-53;
-}
-
-// Standard normals by Box-Muller, both of each pair used.
-class Normals {
-  public:
-    explicit Normals(std::uint64_t seed) : engine_(seed) {}
-    double next() {
-        if (has_spare_) {
-            has_spare_ = false;
-            return spare_;
-        }
-        const double u1 = 1.0 - uniform(engine_); // (0, 1]
-        const double u2 = uniform(engine_);
-        const double radius = std::sqrt(-2.0 * std::log(u1));
-        const double angle = 2.0 * std::numbers::pi * u2;
-        spare_ = radius * std::sin(angle);
-        has_spare_ = true;
-        return radius * std::cos(angle);
-    }
-
-  private:
-    std::mt19937_64 engine_;
-    double spare_ = 0.0;
-    bool has_spare_ = false;
-};
+using test::Normals;
 
 struct Sample {
     double mu_hat;

@@ -241,6 +241,12 @@ TEST(DataReader, HeaderAndSeparatorDetection) {
     EXPECT_FALSE(looks_like_header("well,-1")); // a number, if not a measurement
     EXPECT_FALSE(looks_like_header("1,5 2,5"));
     EXPECT_FALSE(looks_like_header(R"("a","2")"));
+    // Numbers joined by a non-breaking space, or with a Unicode minus, are unreadable values.
+    EXPECT_FALSE(looks_like_header("1\xC2\xA0" "234"));
+    EXPECT_FALSE(looks_like_header("0.12\xC2\xA0" "0.3\xE2\x80\xAF" "0.08"));
+    EXPECT_FALSE(looks_like_header("\xE2\x88\x92" "0.5,2"));
+    EXPECT_TRUE(looks_like_header("conc\xC2\xA0(mg/m3)"));
+    EXPECT_TRUE(looks_like_header("sample\xC2\xA0" "1,conc"));
     EXPECT_EQ(detect_separator("a\tb,c"), Separator::tab);
     EXPECT_EQ(detect_separator("a;b,c"), Separator::semicolon);
     EXPECT_EQ(detect_separator("a, b"), Separator::comma);
@@ -648,8 +654,18 @@ TEST(DataFiles, ErrorsNameTheirPlace) {
         {"empty in a column", {"--column=2"}, table + "2, \n", 1,
          in + ", line 3, column 2 (conc): the value is empty" + model_needs},
         {"not finite", {}, "1 2 1e400\n", 1, in + ", line 1, value 3: '1e400' is not finite" + model_needs},
-        {"invisible bytes shown", {}, "1 2\n\x01\xC2\xA0\n", 1,
-         in + ", line 2, value 1: '\\x01\\xC2\\xA0' is not a number" + model_needs},
+        {"invisible bytes shown", {}, "1 2\n\x01\x7F\xC3\n", 1,
+         in + ", line 2, value 1: '\\x01\\x7F\\xC3' is not a number" + model_needs},
+        // Pasted from a spreadsheet: a first line of values between non-breaking spaces is
+        // named, never taken for a header and dropped.
+        {"a non-breaking space", {}, "0.12\xC2\xA0" "0.3\n0.08\n0.21\n0.5\n", 1,
+         in + ", line 1, value 1: '0.12\\xC2\\xA00.3' holds a non-breaking space (U+00A0), which "
+         "is not read as a blank: write an ordinary blank between two values, and nothing between "
+         "the digits of one\n"},
+        {"a Unicode minus", {"--column=2"}, table + "2,\xE2\x88\x92" "1.5\n", 1,
+         in + ", line 3, column 2 (conc): '\\xE2\\x88\\x921.5' holds a Unicode minus sign (U+2212), "
+         "which is not read: write -1.5 with the ordinary minus (a measurement must be positive "
+         "all the same)\n"},
         {"the file's name", {bad}, "", 1, "lvlim-data: " + bad + ", line 3, value 1: 'three' is not a number" + model_needs},
         {"a decimal comma in a quoted field", {"--column=2"}, table + "2,\"2,5\"\n", 1,
          in + ", line 3, column 2 (conc): '2,5' has a decimal comma, which is not read: write 2.5\n"},

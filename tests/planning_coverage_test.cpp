@@ -14,14 +14,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <numbers>
-#include <random>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "lvlim/lvlim.hpp"
+#include "normals.hpp"
 
 namespace lvlim {
 namespace {
@@ -30,30 +29,7 @@ constexpr int samples = 4000;
 constexpr double allowed_standard_errors = 3.5;
 constexpr std::uint64_t base_seed = 20261207;
 
-class Normals {
-public:
-    explicit Normals(std::uint64_t seed) : engine_(seed) {}
-    double next() {
-        if (has_spare_) {
-            has_spare_ = false;
-            return spare_;
-        }
-        const double u1 = uniform();
-        const double u2 = uniform();
-        const double radius = std::sqrt(-2.0 * std::log(u1));
-        spare_ = radius * std::sin(2.0 * std::numbers::pi * u2);
-        has_spare_ = true;
-        return radius * std::cos(2.0 * std::numbers::pi * u2);
-    }
-
-private:
-    double uniform() { // (0, 1], 53 bits
-        return (static_cast<double>(engine_() >> 11) + 1.0) * 0x1.0p-53;
-    }
-    std::mt19937_64 engine_;
-    double spare_ = 0.0;
-    bool has_spare_ = false;
-};
+using test::Normals;
 
 struct Case {
     Statistic statistic;

@@ -18,6 +18,7 @@
 #include "common/number_text.hpp"
 #include "measurements/confidence_list.hpp"
 #include "measurements/data_reader.hpp"
+#include "measurements/lookalikes.hpp"
 
 namespace lvlim::web {
 
@@ -89,55 +90,13 @@ std::string field_of(const std::string& message, const std::string& source) {
     return source;
 }
 
-// Characters that look like blanks or minus signs but are neither, as spreadsheets and web
-// pages write them; a value holding one is refused with a message naming it.
-struct Lookalike {
-    std::string_view bytes;
-    std::string_view name;
-    std::string_view replacement;
-};
-constexpr Lookalike lookalikes[] = {
-    {"\xC2\xA0", "a non-breaking space (U+00A0)", " "},
-    {"\xE2\x80\xAF", "a narrow non-breaking space (U+202F)", " "},
-    {"\xE2\x80\x87", "a figure space (U+2007)", " "},
-    {"\xE2\x80\x89", "a thin space (U+2009)", " "},
-    {"\xE2\x88\x92", "a Unicode minus sign (U+2212)", "-"},
-};
-
-struct Found {
-    const Lookalike* what = nullptr;
-    std::size_t at = 0;
-};
-
-Found find_lookalike(std::string_view text) {
-    Found first;
-    for (const Lookalike& l : lookalikes) {
-        const std::size_t at = text.find(l.bytes);
-        if (at != std::string_view::npos && (first.what == nullptr || at < first.at)) {
-            first = {&l, at};
-        }
-    }
-    return first;
-}
-
-std::string replaced(std::string_view text) {
-    std::string out(text);
-    for (const Lookalike& l : lookalikes) {
-        for (std::size_t at = out.find(l.bytes); at != std::string::npos;
-             at = out.find(l.bytes, at + l.replacement.size())) {
-            out.replace(at, l.bytes.size(), l.replacement);
-        }
-    }
-    return out;
-}
-
 // The message for a lookalike in the value `item` of the field `name`, or nullopt.
 std::optional<std::string> lookalike_in_field(std::string_view name, std::string_view item) {
-    const Found found = find_lookalike(item);
+    const data::FoundLookalike found = data::find_lookalike(item);
     if (found.what == nullptr) {
         return std::nullopt;
     }
-    std::string fixed = replaced(item);
+    std::string fixed = data::without_lookalikes(item);
     if (found.what->replacement == " ") {
         fixed.erase(std::remove(fixed.begin(), fixed.end(), ' '), fixed.end());
     }
@@ -147,7 +106,7 @@ std::optional<std::string> lookalike_in_field(std::string_view name, std::string
 
 // The message for the first lookalike of `text`, named by its line, or nullopt.
 std::optional<std::string> lookalike_in_text(std::string_view text, const std::string& source) {
-    const Found found = find_lookalike(text);
+    const data::FoundLookalike found = data::find_lookalike(text);
     if (found.what == nullptr) {
         return std::nullopt;
     }
@@ -168,7 +127,7 @@ std::optional<std::string> lookalike_in_text(std::string_view text, const std::s
             ++to;
         }
         const std::string_view item = text.substr(from, to - from);
-        return message + " in " + quoted(item) + ", which is not read: write " + replaced(item) +
+        return message + " in " + quoted(item) + ", which is not read: write " + data::without_lookalikes(item) +
                " with the ordinary minus (a measurement must be positive all the same)";
     }
     return message + ", which is not read as a blank: replace it by an ordinary blank";

@@ -17,6 +17,29 @@
 
 namespace py = pybind11;
 
+py::dict lognormal_mean_fields(const lvlim::LognormalMean& m) {
+    py::dict mean;
+    mean["n"] = m.summary.n;
+    mean["log_mean"] = m.summary.log_mean;
+    mean["log_sd"] = m.summary.log_sd;
+    mean["nu"] = m.nu;
+    mean["gammasquared"] = m.gammasquared;
+    mean["confidence"] = m.limits.confidence;
+    mean["kind"] = lvlim::to_string(m.limits.kind);
+    mean["mvue"] = m.summary.mvue;
+    mean["sample_mean"] = m.summary.sample_mean;
+    mean["plug_in"] = m.summary.plug_in;
+    mean["k_lower"] = m.limits.k_lower;
+    mean["k_upper"] = m.limits.k_upper;
+    mean["log_lower"] = m.limits.lower;
+    mean["log_upper"] = m.limits.upper;
+    mean["mean_lower"] = m.mean_lower;
+    mean["mean_upper"] = m.mean_upper;
+    mean["status"] = lvlim::to_string(m.limits.status);
+    mean["messages"] = m.limits.messages;
+    return mean;
+}
+
 namespace {
 
 using Input = py::array_t<double, py::array::c_style | py::array::forcecast>;
@@ -43,25 +66,7 @@ py::dict assess(const Input& x, std::optional<double> limit, double percentile, 
         a = lvlim::assess(values, options);
     }
     const lvlim::LognormalMean& m = a.mean;
-    py::dict mean;
-    mean["n"] = m.summary.n;
-    mean["log_mean"] = m.summary.log_mean;
-    mean["log_sd"] = m.summary.log_sd;
-    mean["nu"] = m.nu;
-    mean["gammasquared"] = m.gammasquared;
-    mean["confidence"] = m.limits.confidence;
-    mean["kind"] = lvlim::to_string(m.limits.kind);
-    mean["mvue"] = m.summary.mvue;
-    mean["sample_mean"] = m.summary.sample_mean;
-    mean["plug_in"] = m.summary.plug_in;
-    mean["k_lower"] = m.limits.k_lower;
-    mean["k_upper"] = m.limits.k_upper;
-    mean["log_lower"] = m.limits.lower;
-    mean["log_upper"] = m.limits.upper;
-    mean["mean_lower"] = m.mean_lower;
-    mean["mean_upper"] = m.mean_upper;
-    mean["status"] = lvlim::to_string(m.limits.status);
-    mean["messages"] = m.limits.messages;
+    const py::dict mean = lognormal_mean_fields(m);
 
     py::dict out;
     out["n"] = a.n;

@@ -136,26 +136,7 @@ py::list lognormal_mean(const Input& x, const Input& confidence, const std::stri
     }
     py::list rows;
     for (const lvlim::LognormalMean& r : results) {
-        py::dict out;
-        out["n"] = r.summary.n;
-        out["log_mean"] = r.summary.log_mean;
-        out["log_sd"] = r.summary.log_sd;
-        out["nu"] = r.nu;
-        out["gammasquared"] = r.gammasquared;
-        out["confidence"] = r.limits.confidence;
-        out["kind"] = lvlim::to_string(r.limits.kind);
-        out["mvue"] = r.summary.mvue;
-        out["sample_mean"] = r.summary.sample_mean;
-        out["plug_in"] = r.summary.plug_in;
-        out["k_lower"] = r.limits.k_lower;
-        out["k_upper"] = r.limits.k_upper;
-        out["log_lower"] = r.limits.lower;
-        out["log_upper"] = r.limits.upper;
-        out["mean_lower"] = r.mean_lower;
-        out["mean_upper"] = r.mean_upper;
-        out["status"] = lvlim::to_string(r.limits.status);
-        out["messages"] = r.limits.messages;
-        rows.append(out);
+        rows.append(lognormal_mean_fields(r));
     }
     return rows;
 }
