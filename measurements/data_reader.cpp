@@ -34,9 +34,43 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
-// The line up to a "#" (the list format has no quotes).
+// The length of the error value a spreadsheet writes in a cell whose formula failed or whose
+// value is missing ("#N/A", "#DIV/0!") at the start of `text`, or 0. Such a value starts with
+// "#" but is no comment: taken for one, a row of the table would be lost without a word.
+std::size_t spreadsheet_error_length(std::string_view text) {
+    static constexpr std::array<std::string_view, 12> errors = {
+        "#N/A",   "#DIV/0!", "#VALUE!", "#REF!",  "#NAME?",        "#NUM!",
+        "#NULL!", "#SPILL!", "#CALC!",  "#FIELD!", "#GETTING_DATA", "#ERROR!"};
+    for (const std::string_view error : errors) {
+        if (text.size() < error.size()) {
+            continue;
+        }
+        const std::string_view head = text.substr(0, error.size());
+        const bool same = std::equal(head.begin(), head.end(), error.begin(), [](char a, char b) {
+            return std::toupper(static_cast<unsigned char>(a)) == b;
+        });
+        if (same && (text.size() == error.size() || is_blank(text[error.size()]) ||
+                     std::string_view(",;\"").find(text[error.size()]) != std::string_view::npos)) {
+            return error.size();
+        }
+    }
+    return 0;
+}
+
+// Whether a comment starts at `at`: a "#" that does not begin a spreadsheet's error value.
+bool comment_at(std::string_view line, std::size_t at) {
+    return line[at] == '#' && spreadsheet_error_length(line.substr(at)) == 0;
+}
+
+// The line up to a comment (the list format has no quotes).
 std::string_view uncommented(std::string_view line) {
-    return line.substr(0, line.find('#'));
+    for (std::size_t at = line.find('#'); at != std::string_view::npos;
+         at = line.find('#', at + 1)) {
+        if (comment_at(line, at)) {
+            return line.substr(0, at);
+        }
+    }
+    return line;
 }
 
 // True when a comma stands between two digits somewhere in `text`.
@@ -138,6 +172,11 @@ std::string why(ValueError error, std::string_view text) {
     case ValueError::empty:
         return "the value is empty" + model;
     case ValueError::not_a_number: {
+        if (!text.empty() && spreadsheet_error_length(text) == text.size()) {
+            return quoted(text) + " is a spreadsheet's error value (a formula that failed, or a "
+                                  "missing value), not a measurement: mend the cell or remove "
+                                  "its row";
+        }
         const FoundLookalike found = find_lookalike(text);
         if (found.what == nullptr) {
             return quoted(text) + " is not a number" + model;
@@ -212,6 +251,69 @@ class Collector {
     const std::string& source_;
     std::vector<double>* values_;
     Summariser summariser_;
+};
+
+// Whether a field of a table labels a row of totals or averages a spreadsheet adds under the
+// data ("Total", "Grand total:", "Mean"): such a row is no measurement.
+bool labels_a_summary(std::string_view field) {
+    field = trim(field);
+    if (field.ends_with(':')) {
+        field.remove_suffix(1);
+    }
+    std::string lower;
+    for (const char c : field) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    static constexpr std::array<std::string_view, 18> labels = {
+        "total",   "totals",  "grand total", "subtotal", "sub-total",  "sum",
+        "summe",   "gesamt",  "insgesamt",   "somme",    "suma",       "totale",
+        "mean",    "average", "avg",         "mittelwert", "durchschnitt", "moyenne"};
+    return std::find(labels.begin(), labels.end(), lower) != labels.end();
+}
+
+// The rows of a table that a label in another column marks as totals or averages. A label
+// that stands in one row only is one: the same word in many rows ("total" beside "dissolved"
+// in a column of fractions) is data.
+class SummaryRows {
+  public:
+    void row(const std::vector<std::string>& fields, std::size_t value_column,
+             const std::string& where) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i == value_column || !labels_a_summary(fields[i])) {
+                continue;
+            }
+            std::string key = std::to_string(i) + ":" + std::string(trim(fields[i]));
+            std::transform(key.begin(), key.end(), key.begin(), [](char c) {
+                return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            });
+            const auto it = std::find_if(found_.begin(), found_.end(),
+                                         [&](const Found& f) { return f.key == key; });
+            if (it == found_.end()) {
+                found_.push_back({key, std::string(trim(fields[i])), where, 1});
+            } else {
+                ++it->count;
+            }
+        }
+    }
+    // Refuses the table when a row is one of totals or averages.
+    void check() const {
+        for (const Found& f : found_) {
+            if (f.count == 1) {
+                throw DataError(f.where + ": the row is labelled " + quoted(f.label) +
+                                ", a total or an average of the measurements, not one of them: "
+                                "remove the row");
+            }
+        }
+    }
+
+  private:
+    struct Found {
+        std::string key; // the column and the label
+        std::string label;
+        std::string where;
+        std::size_t count;
+    };
+    std::vector<Found> found_;
 };
 
 std::string join(const std::vector<std::string>& names) {
@@ -305,7 +407,7 @@ std::vector<std::string> split_fields(std::string_view line, Separator separator
         while (at < line.size() && is_blank(line[at])) {
             ++at;
         }
-        if (at == line.size() || line[at] == '#') {
+        if (at == line.size() || comment_at(line, at)) {
             return fields;
         }
     }
@@ -315,7 +417,7 @@ std::vector<std::string> split_fields(std::string_view line, Separator separator
             while (at < line.size() && is_blank(line[at])) {
                 ++at;
             }
-            if (at == line.size() || line[at] == '#') {
+            if (at == line.size() || comment_at(line, at)) {
                 return fields;
             }
         }
@@ -339,19 +441,19 @@ std::vector<std::string> split_fields(std::string_view line, Separator separator
                 field += line[at++];
             }
             at = separator == Separator::blanks ? at : skip_blanks(at);
-            if (at < line.size() && !is_separator(line[at]) && line[at] != '#') {
+            if (at < line.size() && !is_separator(line[at]) && !comment_at(line, at)) {
                 throw DataError("text follows the closing quote of field " +
                                 std::to_string(fields.size() + 1));
             }
         } else {
             const std::size_t start = at;
-            while (at < line.size() && !is_separator(line[at]) && line[at] != '#') {
+            while (at < line.size() && !is_separator(line[at]) && !comment_at(line, at)) {
                 ++at;
             }
             field = std::string(trim(line.substr(start, at - start)));
         }
         fields.push_back(std::move(field));
-        if (at == line.size() || line[at] == '#') {
+        if (at == line.size() || comment_at(line, at)) {
             return fields;
         }
         ++at; // the separator
@@ -468,7 +570,7 @@ bool all_numbers(std::string_view text) {
 } // namespace
 
 bool looks_like_header(std::string_view line) {
-    line = line.substr(0, line.find('#'));
+    line = uncommented(line);
     bool any = false;
     bool all_censored = true;
     std::size_t at = 0;
@@ -501,6 +603,9 @@ bool looks_like_header(std::string_view line) {
         }
         // "<0.05" is a value, never a name; so is a line of nothing but non-detects ("ND"),
         // while a header may well name a column "LOD" beside others.
+        if (spreadsheet_error_length(item) == item.size()) {
+            return false;
+        }
         const std::string_view bare = trim(item.substr(item.starts_with('<') ? 1 : 0));
         if (item.starts_with('<') && !bare.empty() &&
             (is_digit(bare.front()) || bare.front() == '.')) {
@@ -518,7 +623,7 @@ namespace {
 bool next_content(LineReader& lines, std::string& line) {
     while (lines.next(line)) {
         const std::string_view data = trim(line);
-        if (!data.empty() && data.front() != '#') {
+        if (!data.empty() && !comment_at(data, 0)) {
             return true;
         }
     }
@@ -607,6 +712,7 @@ Data read_lines(LineReader& lines, const std::string& source, const ReadOptions&
     if (!name.empty()) {
         label += " (" + quoted(name).substr(1, quoted(name).size() - 2) + ")";
     }
+    SummaryRows summaries;
     const auto take = [&](const std::vector<std::string>& fields) {
         if (fields.size() != width) {
             std::string message = at_line() + ": " + std::to_string(fields.size()) +
@@ -618,6 +724,7 @@ Data read_lines(LineReader& lines, const std::string& source, const ReadOptions&
             }
             throw DataError(message);
         }
+        summaries.row(fields, column - 1, at_line());
         collector.add(fields[column - 1], at_line() + ", " + label);
     };
     if (!header) {
@@ -629,6 +736,7 @@ Data read_lines(LineReader& lines, const std::string& source, const ReadOptions&
             take(fields);
         }
     }
+    summaries.check();
     return {collector.summary(), label};
 }
 

@@ -606,6 +606,9 @@ TEST(DataFiles, EveryLayoutGivesTheSameSample) {
          {"--column=2"},
          "id conc\n1 2.5\n2 4\n3 7.25\n4 3.5\n5 12\n6 1.5\n"},
         {"one column with its header", {}, "conc\n2.5\n4\n7.25\n3.5\n12\n1.5\n"},
+        {"a word of totals in many rows is data",
+         {"--column=2"},
+         "part,conc\ntotal,2.5\ntotal,4\ntotal,7.25\nsum,3.5\nsum,12\nsum,1.5\n"},
         {"a header stated", {"--header"}, "2024\n2.5\n4\n7.25\n3.5\n12\n1.5\n"},
         {"no header, a column",
          {"--no-header", "--column=1"},
@@ -666,6 +669,19 @@ TEST(DataFiles, ErrorsNameTheirPlace) {
          in + ", line 3, column 2 (conc): '\\xE2\\x88\\x921.5' holds a Unicode minus sign (U+2212), "
          "which is not read: write -1.5 with the ordinary minus (a measurement must be positive "
          "all the same)\n"},
+        // Exported from a spreadsheet: a row of totals under the data, and an error value,
+        // which begins with '#' like a comment; neither may be read, nor dropped unsaid.
+        {"a row of totals", {"--column=conc"}, "id,conc\nA,1.2\nB,1.5\nC,3.4\nTotal:,6.1\n", 1,
+         in + ", line 5: the row is labelled 'Total:', a total or an average of the measurements, "
+         "not one of them: remove the row\n"},
+        {"an error value alone on its line", {}, "conc\n1.2\n#N/A\n3.4\n2.2\n", 1,
+         in + ", line 3, column 1 (conc): '#N/A' is a spreadsheet's error value (a formula that "
+         "failed, or a missing value), not a measurement: mend the cell or remove its row\n"},
+        {"an error value in a list", {}, "1.2 3.4\n#div/0! # a comment\n2.2\n", 1,
+         in + ", line 2, value 1: '#div/0!' is a spreadsheet's error value (a formula that "
+         "failed, or a missing value), not a measurement: mend the cell or remove its row\n"},
+        {"an error value beside the value column", {"--column=3"}, "a,b,c\n1,#REF!,2\n1,x,0\n", 1,
+         in + ", line 3, column 3 (c): '0' is not positive" + model_needs},
         {"the file's name", {bad}, "", 1, "lvlim-data: " + bad + ", line 3, value 1: 'three' is not a number" + model_needs},
         {"a decimal comma in a quoted field", {"--column=2"}, table + "2,\"2,5\"\n", 1,
          in + ", line 3, column 2 (conc): '2,5' has a decimal comma, which is not read: write 2.5\n"},
