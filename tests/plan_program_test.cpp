@@ -168,6 +168,7 @@ TEST(PlanProgram, ValuesOutOfRangeAreUsageErrors) {
         "--gsd=2 --ratio=0.5 --statistic=median",
         "--gsd=2 --ratio=0.5 --confidence=1",
         "--gsd=2 --statistic=percentile --expected-ratio=2",
+        "--gsd=2 --ratio=0.5 --percentile=0.9", // else the mean is planned, unsaid
     };
     for (const char* arguments : bad) {
         const test::Outcome out = plan(arguments);

@@ -25,7 +25,8 @@ expected to exceed the true mean by at most a given factor.
   --ratio=R               the true mean (or percentile) over the limit value,
                           above 0; needed for the power
   --statistic=STAT        mean (the default) or percentile
-  --percentile=P          the percentile's probability (default 0.95)
+  --percentile=P          the percentile's probability (default 0.95), with
+                          --statistic=percentile
   --confidence=C          the confidence level of the upper limit (default 0.95)
   --power=T               the target power, strictly between 0 and 1
                           (default 0.8)
@@ -106,7 +107,7 @@ Parsed parse_command_line(int argc, const char* const* argv) {
     gsd_option->excludes(log_sd_option);
     CLI::Option* ratio_option = app.add_option("--ratio", ratio);
     app.add_option("--statistic", statistic)->check(CLI::IsMember({"mean", "percentile"}));
-    app.add_option("--percentile", options.setting.percentile);
+    CLI::Option* percentile_option = app.add_option("--percentile", options.setting.percentile);
     app.add_option("--confidence", options.setting.confidence);
     CLI::Option* power_option = app.add_option("--power", power_target);
     CLI::Option* expected_option = app.add_option("--expected-ratio", ratio_target);
@@ -138,6 +139,11 @@ Parsed parse_command_line(int argc, const char* const* argv) {
             options.setting.ratio = ratio;
         }
         options.setting.statistic = statistic_from_string(statistic);
+        // Left unused, a percentile would plan for the mean while the user asked of a percentile.
+        if (*percentile_option && options.setting.statistic != Statistic::percentile) {
+            return UsageError{"--percentile is the percentile's probability with "
+                              "--statistic=percentile; the mean has none"};
+        }
         options.target = *expected_option ? Target{Goal::expected_ratio, ratio_target}
                                           : Target{Goal::power, power_target};
         if (options.target.goal == Goal::power && !options.setting.ratio) {
