@@ -128,6 +128,13 @@ class LineReader {
         if (number_ == 1 && line.starts_with("\xEF\xBB\xBF")) {
             line.erase(0, 3);
         }
+        // A spreadsheet's "Unicode text" is UTF-16: every other byte is 0, and read as UTF-8
+        // every value would be named in an unreadable message.
+        if (number_ == 1 && (line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF"))) {
+            throw DataError(source_ + ": the text is UTF-16 (a byte-order mark " +
+                            (line[0] == '\xFF' ? "FF FE" : "FE FF") +
+                            " begins it), which is not read: save it as UTF-8 text or CSV");
+        }
         return true;
     }
 
@@ -732,7 +739,11 @@ Data read_lines(LineReader& lines, const std::string& source, const ReadOptions&
     }
     while (lines.next(line)) {
         const std::vector<std::string> fields = fields_of(line);
-        if (!fields.empty()) {
+        // A row of empty fields (";;;", which a spreadsheet writes for an empty row of its
+        // range) is a blank line; a row with anything in it is read whole.
+        const bool blank = std::all_of(fields.begin(), fields.end(),
+                                       [](const std::string& field) { return field.empty(); });
+        if (!blank) {
             take(fields);
         }
     }

@@ -602,6 +602,10 @@ TEST(DataFiles, EveryLayoutGivesTheSameSample) {
         {"CSV with a byte-order mark", {"--column=conc"}, "\xEF\xBB\xBF" + csv},
         {"TSV", {"--column", "conc"}, "id\tconc\n1\t2.5\n2\t4\n3\t7.25\n4\t3.5\n5\t12\n6\t1.5\n"},
         {"semicolons", {"--column=2"}, "id;conc\n1;2.5\n2;4\n3;7.25\n4;3.5\n5;12\n6;1.5\n"},
+        {"a spreadsheet's empty rows",
+         {"--column=conc"},
+         "id;conc;;\r\n1;2.5;;\r\n2;4;;\r\n;;;\r\n3;7.25;;\r\n4;3.5;;\r\n5;12;;\r\n6;1.5;;\r\n"
+         ";;;\r\n;;;\r\n"},
         {"blank-separated columns",
          {"--column=2"},
          "id conc\n1 2.5\n2 4\n3 7.25\n4 3.5\n5 12\n6 1.5\n"},
@@ -682,6 +686,9 @@ TEST(DataFiles, ErrorsNameTheirPlace) {
          "failed, or a missing value), not a measurement: mend the cell or remove its row\n"},
         {"an error value beside the value column", {"--column=3"}, "a,b,c\n1,#REF!,2\n1,x,0\n", 1,
          in + ", line 3, column 3 (c): '0' is not positive" + model_needs},
+        {"UTF-16 text", {}, std::string("\xFF\xFE" "c\0o\0n\0c\0\n\0" "1\0\n\0", 14), 1,
+         in + ": the text is UTF-16 (a byte-order mark FF FE begins it), which is not read: save "
+         "it as UTF-8 text or CSV\n"},
         {"the file's name", {bad}, "", 1, "lvlim-data: " + bad + ", line 3, value 1: 'three' is not a number" + model_needs},
         {"a decimal comma in a quoted field", {"--column=2"}, table + "2,\"2,5\"\n", 1,
          in + ", line 3, column 2 (conc): '2,5' has a decimal comma, which is not read: write 2.5\n"},
