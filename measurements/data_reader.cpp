@@ -703,6 +703,14 @@ Data read_lines(LineReader& lines, const std::string& source, const ReadOptions&
                             quoted(*options.column) + "; its columns are " + join(first));
         }
         column = static_cast<std::size_t>(it - first.begin()) + 1;
+        // Two columns of one name (a "Result" for each of two analytes): reading the first
+        // would be a guess.
+        const auto again = std::find(it + 1, first.end(), *options.column);
+        if (again != first.end()) {
+            throw DataError(at_line() + ": the header names columns " + std::to_string(column) +
+                            " and " + std::to_string(again - first.begin() + 1) + " " +
+                            quoted(*options.column) + ": choose one with --column=NUMBER");
+        }
     } else if (width == 1) {
         column = 1;
     } else if (!header) {

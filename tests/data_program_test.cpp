@@ -699,6 +699,9 @@ TEST(DataFiles, ErrorsNameTheirPlace) {
          in + ", line 3: a quoted field has no closing quote; a quoted field must end on its line\n"},
         {"no such column name", {"--column=ppm"}, table, 1,
          in + ", line 1: the header has no column named 'ppm'; its columns are 'id', 'conc'\n"},
+        {"a name given to two columns", {"--column=result"}, "id,result,unit,result\n1,1.2,mg,3\n", 1,
+         in + ", line 1: the header names columns 2 and 4 'result': choose one with "
+         "--column=NUMBER\n"},
         {"no such column number", {"--column=3"}, table, 1,
          in + ", line 1: there is no column 3; line 1 has 2 columns\n"},
         {"a name without a header", {"--column=conc"}, "1,1.2\n", 1,
