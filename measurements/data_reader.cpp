@@ -135,6 +135,17 @@ class LineReader {
                             (line[0] == '\xFF' ? "FF FE" : "FE FF") +
                             " begins it), which is not read: save it as UTF-8 text or CSV");
         }
+        // A workbook given for its exported sheet: refused in words, not byte by byte.
+        if (number_ == 1 && (line.starts_with(std::string_view("PK\x03\x04", 4)) ||
+                             line.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))) {
+            throw DataError(source_ + " is a spreadsheet's workbook (" +
+                            (line[0] == 'P' ? "a zip archive, as .xlsx and .ods are" : ".xls") +
+                            "), not text: export the sheet as CSV");
+        }
+        if (number_ == 1 && line.find('\0') != std::string::npos) {
+            throw DataError(source_ + ": line 1 holds a NUL byte: this is not a text file of "
+                                      "measurements");
+        }
         return true;
     }
 

@@ -689,6 +689,9 @@ TEST(DataFiles, ErrorsNameTheirPlace) {
         {"UTF-16 text", {}, std::string("\xFF\xFE" "c\0o\0n\0c\0\n\0" "1\0\n\0", 14), 1,
          in + ": the text is UTF-16 (a byte-order mark FF FE begins it), which is not read: save "
          "it as UTF-8 text or CSV\n"},
+        {"a workbook", {}, std::string("PK\x03\x04\x14\0\x06\0\n1\n", 10), 1,
+         "lvlim-data: (standard input) is a spreadsheet's workbook (a zip archive, as .xlsx and "
+         ".ods are), not text: export the sheet as CSV\n"},
         {"the file's name", {bad}, "", 1, "lvlim-data: " + bad + ", line 3, value 1: 'three' is not a number" + model_needs},
         {"a decimal comma in a quoted field", {"--column=2"}, table + "2,\"2,5\"\n", 1,
          in + ", line 3, column 2 (conc): '2,5' has a decimal comma, which is not read: write 2.5\n"},
