@@ -215,8 +215,24 @@ std::string why(ValueError error, std::string_view text) {
         return quoted(text) + " is a non-detect, a value below a detection or quantitation limit; " +
                "censored data need other methods: the limits here assume that every "
                "measurement is a quantified value";
-    case ValueError::decimal_comma:
+    case ValueError::decimal_comma: {
+        // Three digits after the comma, and no more than three before: as well a thousands
+        // separator ("1,234" for 1234), as a spreadsheet quotes it in a CSV file.
+        const std::size_t comma = text.find(',');
+        const std::string_view before = text.substr(0, comma);
+        const std::string_view after = text.substr(comma + 1);
+        const auto digits = [](std::string_view part) {
+            return std::all_of(part.begin(), part.end(), is_digit);
+        };
+        if (after.size() == 3 && digits(after) && !before.empty() && before.size() <= 3 &&
+            digits(before)) {
+            std::string whole(before);
+            whole += after;
+            return quoted(text) + " has a comma, which is not read: write " + with_point(text) +
+                   " if it is a decimal comma, " + whole + " if it separates thousands";
+        }
         return quoted(text) + " has a decimal comma, which is not read: write " + with_point(text);
+    }
     }
     return quoted(text) + " is not a measurement";
 }

@@ -695,6 +695,9 @@ TEST(DataFiles, ErrorsNameTheirPlace) {
         {"the file's name", {bad}, "", 1, "lvlim-data: " + bad + ", line 3, value 1: 'three' is not a number" + model_needs},
         {"a decimal comma in a quoted field", {"--column=2"}, table + "2,\"2,5\"\n", 1,
          in + ", line 3, column 2 (conc): '2,5' has a decimal comma, which is not read: write 2.5\n"},
+        {"a comma that may separate thousands", {"--column=2"}, table + "2,\"1,234\"\n", 1,
+         in + ", line 3, column 2 (conc): '1,234' has a comma, which is not read: write 1.234 if "
+         "it is a decimal comma, 1234 if it separates thousands\n"},
         {"decimal commas split a row", {"--column=2"}, table + "2,2,5\n", 1,
          in + ", line 3: 3 fields where line 1 has 2; with commas between the fields, decimal "
          "commas are not read: write decimal points\n"},
