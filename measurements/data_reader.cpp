@@ -664,11 +664,37 @@ bool next_content(LineReader& lines, std::string& line) {
     return false;
 }
 
-Data read_lines(LineReader& lines, const std::string& source, const ReadOptions& options) {
+// The first line of content, in `line`, after the line "sep=;" with which a spreadsheet
+// states the separator of its CSV file; that separator, unless one is given, in `options`.
+bool first_content(LineReader& lines, std::string& line, ReadOptions& options) {
+    if (!next_content(lines, line)) {
+        return false;
+    }
+    const std::string_view hint = trim(line);
+    if (hint.size() != 5 || !hint.starts_with("sep=")) {
+        return true;
+    }
+    const char separator = hint.back();
+    if (!options.separator) {
+        if (separator == ',') {
+            options.separator = Separator::comma;
+        } else if (separator == ';') {
+            options.separator = Separator::semicolon;
+        } else if (separator == '\t') {
+            options.separator = Separator::tab;
+        } else {
+            return true;
+        }
+    }
+    return next_content(lines, line);
+}
+
+Data read_lines(LineReader& lines, const std::string& source, const ReadOptions& given) {
+    ReadOptions options = given;
     Collector collector(source, options.values);
     const auto at_line = [&] { return source + ", line " + std::to_string(lines.number()); };
     std::string line;
-    if (!next_content(lines, line)) {
+    if (!first_content(lines, line, options)) {
         return {collector.summary(), ""};
     }
     const bool header = options.header.value_or(looks_like_header(line));
@@ -798,13 +824,14 @@ Data read_data(std::string_view text, const std::string& source, const ReadOptio
     return read_lines(lines, source, options);
 }
 
-Layout table_layout(std::string_view text, const ReadOptions& options) {
+Layout table_layout(std::string_view text, const ReadOptions& given) {
     const std::string source;
     LineReader lines(text, source);
     Layout layout;
+    ReadOptions options = given;
     try {
         std::string line;
-        if (!next_content(lines, line)) {
+        if (!first_content(lines, line, options)) {
             return layout;
         }
         layout.header = options.header.value_or(looks_like_header(line));

@@ -602,6 +602,9 @@ TEST(DataFiles, EveryLayoutGivesTheSameSample) {
         {"CSV with a byte-order mark", {"--column=conc"}, "\xEF\xBB\xBF" + csv},
         {"TSV", {"--column", "conc"}, "id\tconc\n1\t2.5\n2\t4\n3\t7.25\n4\t3.5\n5\t12\n6\t1.5\n"},
         {"semicolons", {"--column=2"}, "id;conc\n1;2.5\n2;4\n3;7.25\n4;3.5\n5;12\n6;1.5\n"},
+        {"a spreadsheet's line stating the separator",
+         {"--column=conc"},
+         "sep=;\r\nid;conc\r\n1;2.5\r\n2;4\r\n3;7.25\r\n4;3.5\r\n5;12\r\n6;1.5\r\n"},
         {"a spreadsheet's empty rows",
          {"--column=conc"},
          "id;conc;;\r\n1;2.5;;\r\n2;4;;\r\n;;;\r\n3;7.25;;\r\n4;3.5;;\r\n5;12;;\r\n6;1.5;;\r\n"
