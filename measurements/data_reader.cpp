@@ -39,7 +39,7 @@ std::string_view trim(std::string_view text) {
 // "#" but is no comment: taken for one, a row of the table would be lost without a word.
 std::size_t spreadsheet_error_length(std::string_view text) {
     static constexpr std::array<std::string_view, 12> errors = {
-        "#N/A",   "#DIV/0!", "#VALUE!", "#REF!",  "#NAME?",        "#NUM!",
+        "#N/A",   "#DIV/0!", "#VALUE!", "#REF!",   "#NAME?",        "#NUM!",
         "#NULL!", "#SPILL!", "#CALC!",  "#FIELD!", "#GETTING_DATA", "#ERROR!"};
     for (const std::string_view error : errors) {
         if (text.size() < error.size()) {
@@ -299,9 +299,9 @@ bool labels_a_summary(std::string_view field) {
         lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     static constexpr std::array<std::string_view, 18> labels = {
-        "total",   "totals",  "grand total", "subtotal", "sub-total",  "sum",
-        "summe",   "gesamt",  "insgesamt",   "somme",    "suma",       "totale",
-        "mean",    "average", "avg",         "mittelwert", "durchschnitt", "moyenne"};
+        "total", "totals",  "grand total", "subtotal",   "sub-total",    "sum",
+        "summe", "gesamt",  "insgesamt",   "somme",      "suma",         "totale",
+        "mean",  "average", "avg",         "mittelwert", "durchschnitt", "moyenne"};
     return std::find(labels.begin(), labels.end(), lower) != labels.end();
 }
 
