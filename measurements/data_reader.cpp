@@ -99,13 +99,21 @@ class LineReader {
             if (pos_ == len_ && !fill()) {
                 break;
             }
+            // The LF of a CR LF whose CR ended the line before.
+            if (after_cr_) {
+                after_cr_ = false;
+                if (buffer_[pos_] == '\n') {
+                    ++pos_;
+                    continue;
+                }
+            }
             any = true;
             const char* const start = buffer_.data() + pos_;
-            const void* found = std::memchr(start, '\n', len_ - pos_);
-            const std::size_t take =
-                found == nullptr
-                    ? len_ - pos_
-                    : static_cast<std::size_t>(static_cast<const char*>(found) - start);
+            const char* const stop = buffer_.data() + len_;
+            const char* const found = std::find_if(start, stop, [](char c) {
+                return c == '\n' || c == '\r';
+            });
+            const auto take = static_cast<std::size_t>(found - start);
             if (line.size() + take > max_line_bytes) {
                 throw DataError(source_ + ", line " + std::to_string(number_ + 1) +
                                 ": the line is longer than " + std::to_string(max_line_bytes) +
@@ -113,7 +121,9 @@ class LineReader {
             }
             line.append(start, take);
             pos_ += take;
-            if (found != nullptr) {
+            if (found != stop) {
+                // A line ends in LF, CR LF, or CR alone (as old spreadsheets on the Mac wrote).
+                after_cr_ = *found == '\r';
                 ++pos_;
                 break;
             }
@@ -122,9 +132,6 @@ class LineReader {
             return false;
         }
         ++number_;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
         if (number_ == 1 && line.starts_with("\xEF\xBB\xBF")) {
             line.erase(0, 3);
         }
@@ -174,6 +181,7 @@ class LineReader {
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
     std::size_t number_ = 0;
+    bool after_cr_ = false; // the last line ended in CR
 };
 
 // The text with its one comma made a decimal point ("1,5" -> "1.5").

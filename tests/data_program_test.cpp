@@ -595,6 +595,7 @@ TEST(DataFiles, EveryLayoutGivesTheSameSample) {
     const Case cases[] = {
         {"comments, blank lines, tabs, commas, no final line end", {}, commented},
         {"CR LF", {}, crlf},
+        {"CR alone", {"--column=conc"}, "id;conc\r1;2.5\r2;4\r3;7.25\r\r4;3.5\r5;12\r6;1.5\r"},
         {"- for standard input", {"-"}, crlf},
         {"a file after --", {"--", scratch.write("commented.txt", commented)}, ""},
         {"CSV, a column by name", {"--column=conc"}, csv},
