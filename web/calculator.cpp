@@ -4,6 +4,8 @@
 #include "web/calculator.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstddef>
 #include <charconv>
 #include <cmath>
@@ -202,7 +204,12 @@ void compute_rows(Outcome& out, const Summary& summary, std::span<const double> 
 struct TableScan {
     bool table = false;
     data::Layout layout;
+    data::Separator separator = data::Separator::comma;
+    // The lines with their numbers (from 1), and the index of the first line under the header.
+    std::vector<std::pair<std::size_t, std::string_view>> lines;
+    std::size_t body = 0;
     std::vector<bool> numeric;
+    std::vector<bool> filled; // a column with at least one value that is not empty
     std::optional<std::string> decimal_comma; // the message for it
 };
 
@@ -214,7 +221,7 @@ TableScan scan_table(std::string_view text, const std::string& source) {
     std::size_t line_number = 0;
     std::string_view first;
     std::string_view rest = text;
-    std::vector<std::pair<std::size_t, std::string_view>> lines;
+    std::vector<std::pair<std::size_t, std::string_view>>& lines = scan.lines;
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');
         std::string_view line = rest.substr(0, end);
@@ -242,8 +249,11 @@ TableScan scan_table(std::string_view text, const std::string& source) {
         return scan;
     }
     const data::Separator separator = data::detect_separator(first);
+    scan.separator = separator;
+    scan.body = scan.layout.header ? index + 1 : index;
     scan.numeric.assign(width, true);
-    for (std::size_t i = scan.layout.header ? index + 1 : index; i < lines.size(); ++i) {
+    scan.filled.assign(width, false);
+    for (std::size_t i = scan.body; i < lines.size(); ++i) {
         std::vector<std::string> fields;
         try {
             fields = data::split_fields(lines[i].second, separator);
@@ -252,6 +262,9 @@ TableScan scan_table(std::string_view text, const std::string& source) {
         }
         for (std::size_t c = 0; c < fields.size() && c < width; ++c) {
             const data::ValueOrError value = data::parse_value(fields[c]);
+            if (value.error != data::ValueError::empty) {
+                scan.filled[c] = true;
+            }
             if (value.error == data::ValueError::not_a_number) {
                 scan.numeric[c] = false;
             }
@@ -286,7 +299,10 @@ void offer_columns(Outcome& out, const TableScan& scan, std::string& column) {
         if (scan.layout.header) {
             label += " (" + scan.layout.fields[c] + ")";
         }
-        if (scan.numeric[c]) {
+        if (!scan.filled[c]) {
+            // A spreadsheet's trailing separators make columns with nothing in them.
+            label += ", empty";
+        } else if (scan.numeric[c]) {
             numbers.push_back(std::to_string(c + 1));
         } else {
             label += ", not numbers";
@@ -299,6 +315,125 @@ void offer_columns(Outcome& out, const TableScan& scan, std::string& column) {
         // Without a header nothing tells what a column holds: the user chooses.
         column = numbers.size() == 1 && scan.layout.header ? numbers.front() : std::string();
     }
+}
+
+// Rows that a spreadsheet puts under its measurements and that are none: a row labelled as a
+// total or a statistic, or a last value that is the sum of the values above it. Read as
+// measurements they would change every result without a word, so they are refused, named.
+
+// The whole text of a cell that labels such a row, in the languages of the usual exports.
+bool labels_a_summary_row(std::string_view cell) {
+    std::string word;
+    for (const char c : cell) {
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    while (!word.empty() && (word.back() == ':' || word.back() == ' ')) {
+        word.pop_back();
+    }
+    static constexpr std::array<std::string_view, 32> labels = {
+        "total", "totals", "grand total", "subtotal", "sum", "sums", "summe", "gesamt",
+        "gesamtsumme", "somme", "total g\xC3\xA9n\xC3\xA9ral", "totaal", "som", "suma",
+        "totale", "somma", "\xCE\xA3", "mean", "average", "avg", "mittelwert", "durchschnitt",
+        "moyenne", "media", "promedio", "gemiddelde", "median", "sd", "std", "stdev",
+        "std. dev.", "standard deviation"};
+    return std::find(labels.begin(), labels.end(), word) != labels.end();
+}
+
+// Half a unit in the last place written in a number ("1.18": 0.005, "12": 0.5, "1.2E3": 50).
+double half_last_place(std::string_view text) {
+    const std::size_t e = text.find_first_of("eE");
+    const std::string_view mantissa = text.substr(0, e);
+    const std::size_t point = mantissa.find('.');
+    long places = point == std::string_view::npos
+                      ? 0
+                      : static_cast<long>(mantissa.size() - point - 1);
+    if (e != std::string_view::npos) {
+        long exponent = 0;
+        std::string_view digits = text.substr(e + 1);
+        if (digits.starts_with('+')) {
+            digits.remove_prefix(1);
+        }
+        std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
+        places -= exponent;
+    }
+    return 0.5 * std::pow(10.0, -static_cast<double>(places));
+}
+
+// The message for a row of totals or statistics among the measurements read, or nullopt.
+// `values` are the measurements in the order read; `where` names the column read ("" for a
+// list).
+std::optional<std::string> summary_row(const TableScan& scan, const std::string& column,
+                                       std::span<const double> values, const std::string& source,
+                                       const std::string& where) {
+    struct Item {
+        std::size_t line;
+        std::string text;
+    };
+    std::vector<Item> items;
+    if (scan.table) {
+        std::size_t index = 0;
+        const auto [ptr, ec] = std::from_chars(column.data(), column.data() + column.size(), index);
+        if (ec != std::errc{} || ptr != column.data() + column.size() || index == 0) {
+            return std::nullopt;
+        }
+        for (std::size_t i = scan.body; i < scan.lines.size(); ++i) {
+            std::vector<std::string> fields;
+            try {
+                fields = data::split_fields(scan.lines[i].second, scan.separator);
+            } catch (const data::DataError&) {
+                return std::nullopt;
+            }
+            if (fields.size() < index) {
+                continue;
+            }
+            for (std::size_t c = 0; c < fields.size(); ++c) {
+                if (c + 1 != index && labels_a_summary_row(fields[c])) {
+                    return source + ", line " + std::to_string(scan.lines[i].first) + ": " +
+                           data::quoted(fields[c]) + " labels a row of totals or statistics, "
+                           "not a measurement; its value " + data::quoted(fields[index - 1]) +
+                           " in " + where + " would be read as one: remove the row";
+                }
+            }
+            items.push_back({scan.lines[i].first, fields[index - 1]});
+        }
+    } else {
+        // A single column under a header, or a list.
+        bool header = scan.layout.header;
+        for (const auto& [number, line] : scan.lines) {
+            const std::string_view data = line.substr(0, line.find('#'));
+            if (header && data.find_first_not_of(" \t") != std::string_view::npos) {
+                header = false;
+                continue;
+            }
+            try {
+                for (std::string& item : data::split_list(line)) {
+                    items.push_back({number, std::move(item)});
+                }
+            } catch (const data::DataError&) {
+                return std::nullopt;
+            }
+        }
+    }
+    // The values read are the items in order: anything else, and nothing is said.
+    if (items.size() != values.size() || values.size() < 4) {
+        return std::nullopt;
+    }
+    const double last = values.back();
+    double sum = 0.0;
+    for (const double v : values.first(values.size() - 1)) {
+        sum += v;
+    }
+    // The sum as written: rounded to its places.
+    const double slack = half_last_place(items.back().text) + 1e-12 * sum;
+    if (!(std::fabs(last - sum) <= slack)) {
+        return std::nullopt;
+    }
+    const std::string at = source + ", line " + std::to_string(items.back().line) +
+                           (where.empty() ? "" : ", " + where);
+    return at + ": " + data::quoted(items.back().text) + " is the sum of the " +
+           std::to_string(values.size() - 1) + " values above it: a row of totals is not a "
+           "measurement; remove it (a measurement that happens to equal that sum is read when it "
+           "is not the last)";
 }
 
 } // namespace
@@ -381,7 +516,7 @@ Outcome from_measurements(std::string_view text, const std::string& source,
     if (scan.table && out.column.empty()) {
         std::string names;
         for (std::size_t c = 0; c < scan.numeric.size(); ++c) {
-            if (scan.numeric[c]) {
+            if (scan.numeric[c] && scan.filled[c]) {
                 names += (names.empty() ? "" : ", ") + out.columns[c].second;
             }
         }
@@ -401,6 +536,9 @@ Outcome from_measurements(std::string_view text, const std::string& source,
             return refuse("data", source + ": " + *refused);
         }
         out.read_from = data.column;
+        if (const auto total = summary_row(scan, out.column, out.values, source, data.column)) {
+            return refuse("data", *total);
+        }
         compute_rows(out, data.summary, out.values, kind, levels, assessment, "data",
                      source + ": ");
     } catch (const data::DataError& e) {

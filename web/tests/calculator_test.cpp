@@ -128,6 +128,50 @@ TEST(CalculatorData, TableColumnsAndValues) {
     EXPECT_EQ(plain.column, "");
 }
 
+// A spreadsheet's copy: a row of totals or statistics under the measurements is refused and
+// named, never read as one more measurement; columns left empty by trailing separators are
+// not offered as numbers.
+TEST(CalculatorData, SpreadsheetSummaryRowsAreRefused) {
+    const std::string body = "Sample\tDate\tConc (mg/m3)\tNotes\nS1\t2024-01-03\t0.12\t\n"
+                             "S2\t2024-01-04\t0.31\tleak\nS3\t2024-01-05\t0.08\t\n"
+                             "S4\t2024-01-06\t0.22\t\n";
+    struct Case {
+        std::string text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {body + "Total\t\t0.73\t\n",
+         "x, line 6: 'Total' labels a row of totals or statistics, not a measurement; its value "
+         "'0.73' in column 3 (Conc (mg/m3)) would be read as one: remove the row"},
+        {body + "\nMittelwert:\t\t0.1825\t\n", "x, line 7: 'Mittelwert:' labels a row"},
+        // Unlabelled, under a single column or in a list: the sum of the values above it,
+        // written to two places.
+        {body + "\t\t0.73\t\n", "x, line 6, column 3 (Conc (mg/m3)): '0.73' is the sum of the "
+                                 "4 values above it"},
+        {"conc\n1.004\n2.113\n0.5\n3.62\n", "x, line 5, column 1 (conc): '3.62' is the sum"},
+        {"1.5 2.25 3\n6.75\n", "x, line 2: '6.75' is the sum of the 3 values above it"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto out = lvlim::web::from_measurements(c.text, "x", "3", "upper", "0.95");
+        ASSERT_EQ(out.errors.size(), 1U);
+        EXPECT_EQ(out.errors[0].field, "data");
+        EXPECT_EQ(out.errors[0].message.rfind(c.message, 0), 0U) << out.errors[0].message;
+        EXPECT_TRUE(out.rows.empty());
+    }
+    // Near the sum but beyond the rounding of its places, or the sum placed before the last:
+    // measurements.
+    for (const char* text : {"1.5 2.25 3\n6.76\n", "1.5 2.25 6.75\n3\n"}) {
+        EXPECT_TRUE(lvlim::web::from_measurements(text, "x", "", "upper", "0.95").errors.empty())
+            << text;
+    }
+    const std::string trailing = "Sample;Conc;;\nS1;0.12;;\nS2;0.31;;\nS3;0.08;;\n";
+    const auto out = lvlim::web::from_measurements(trailing, "x", "", "upper", "0.95");
+    ASSERT_TRUE(out.errors.empty()) << out.errors[0].message;
+    EXPECT_EQ(out.read_from, "column 2 (Conc)");
+    EXPECT_EQ(out.columns[2].second, "column 3 (), empty");
+}
+
 // Characters that look like blanks or minus signs are named, in the measurements and in every
 // field, where the reader alone would say "0 measurements" or quote bytes.
 TEST(CalculatorData, LookalikeCharactersAreNamed) {
