@@ -615,6 +615,22 @@ class PageTest(unittest.TestCase):
         d.get(d.current_url)
         self.assertEqual(self.wait_state("state", ["idle", "error", "done"]), "idle")
         self.assertIn("more than 2000 measurements", d.find_element(By.ID, "state").text)
+        # A kind or statistic that names no choice is refused under its field, never replaced
+        # by the default unsaid; choosing one computes.
+        for query, field, message in [
+                ("?kind=twosided&data=1,2,3,5", "kind-error", "kind 'twosided' is not one of"),
+                ("?tab=plan&statistic=means", "statistic-error", "statistic 'means' is neither")]:
+            with self.subTest(query=query):
+                state = "plan-state" if "plan" in query else "state"
+                self.open(query)
+                self.assertEqual(self.wait_state(state, ["done", "error"]), "error")
+                self.assertIn(message, d.find_element(By.ID, field).text)
+                if "plan" in query:
+                    Select(d.find_element(By.ID, "plan-statistic")).select_by_value("mean")
+                else:
+                    d.find_element(By.CSS_SELECTOR, "input[name='kind'][value='upper']").click()
+                self.assertEqual(self.wait_state(state, ["done"]), "done")
+                self.assertEqual(d.find_element(By.ID, field).text, "")
 
     def test_plot_axes_have_distinct_ticks_and_lines_stay_in_the_frame(self):
         d = self.driver
