@@ -66,12 +66,25 @@
 
   // A Worker and its requests: each is answered once, or failed on the Worker's error or when
   // no answer comes in time; onFailure(text) then says so where the request was made.
+  // One request at a time is with the Worker: a request made meanwhile waits, and takes the
+  // place of an older one of its kind still waiting, whose answer nobody wants any more (with
+  // a large sample each change would otherwise queue a whole computation, the newest answer
+  // coming only after all of them, or failing on its time limit while the others ran).
   function makeEngine(onAnswer, onFailure) {
     let worker = null;
     const pending = new Map(); // id -> its timer and the handler of its answer
+    let waiting = []; // the requests not yet sent, with their handlers
+    const sort = (job) => (job.type === 'logs' ? 'data' : job.type);
+    function send({ job, handler }) {
+      pending.set(job.id, { handler, timer: setTimeout(() => fail(
+        `The engine did not answer within ${answerTimeoutMs / 1000} s and was stopped. ` +
+        'Change an input to try again.'), answerTimeoutMs) });
+      worker.postMessage(job);
+    }
     function stop() {
       for (const { timer } of pending.values()) clearTimeout(timer);
       pending.clear();
+      waiting = [];
       if (worker) worker.terminate();
       worker = null;
     }
@@ -86,6 +99,7 @@
         if (job === undefined) return;
         clearTimeout(job.timer);
         pending.delete(e.data.id);
+        if (pending.size === 0 && waiting.length > 0) send(waiting.shift());
         job.handler(e.data.id, e.data.answer);
       };
       worker.onerror = (e) => {
@@ -100,10 +114,9 @@
       post(job, handler = onAnswer) {
         if (engineBroken) { onFailure(engineBroken); return; }
         if (!worker) start();
-        pending.set(job.id, { handler, timer: setTimeout(() => fail(
-          `The engine did not answer within ${answerTimeoutMs / 1000} s and was stopped. ` +
-          'Change an input to try again.'), answerTimeoutMs) });
-        worker.postMessage(job);
+        if (pending.size === 0) { send({ job, handler }); return; }
+        waiting = waiting.filter((w) => sort(w.job) !== sort(job));
+        waiting.push({ job, handler });
       },
       // Loads the engine now, so that the first request need not wait for it.
       warm() {

@@ -431,6 +431,39 @@ class PageTest(unittest.TestCase):
         self.addCleanup(server.shutdown)
         return site, f"http://127.0.0.1:{server.server_address[1]}/index.html"
 
+    def test_changes_during_a_long_computation_queue_no_stale_ones(self):
+        # A Worker that takes 2 s for each computation, as a large sample does on a slow machine.
+        def slow(site):
+            path = os.path.join(site, "worker.js")
+            with open(path, encoding="utf-8") as f:
+                text = f.read()
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text.replace("const m = await engine;", "const m = await engine;\n"
+                                     "if (job.type === 'data') { const t = Date.now() + 2000; while (Date.now() < t); }"))
+        _, base = self.copied_site(slow)
+        self.driver.get(base + "?kind=upper&data=1.2,3.4,2.2,5.1")
+        self.assertEqual(self.wait_state("state", ["done", "error"]), "done")
+        # Five changes, each after the page's pause for typing, all within one computation:
+        # only the newest is computed after it, not a queue of stale ones before it.
+        sent = self.driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            let sent = 0;
+            const post = Worker.prototype.postMessage;
+            Worker.prototype.postMessage = function (job) { if (job.type === 'data') ++sent; return post.call(this, job); };
+            const limit = document.getElementById('limit');
+            ['2', '20', '20.', '20.5', '20.52'].forEach((text, i) => setTimeout(() => {
+              limit.value = text;
+              limit.dispatchEvent(new Event('input'));
+            }, 350 * i));
+            const wait = () => {
+              const shown = document.querySelector('#results [data-field="limit"]');
+              if (shown && shown.dataset.value === '20.52') { done(sent); return; }
+              setTimeout(wait, 50);
+            };
+            wait();
+        """)
+        self.assertEqual(sent, 2)
+
     def test_engine_failures_stay_on_screen(self):
         d = self.driver
         site, base = self.copied_site(lambda s: os.remove(os.path.join(s, "lvlim_web.js")))
