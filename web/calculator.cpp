@@ -210,6 +210,10 @@ struct TableScan {
     std::size_t body = 0;
     std::vector<bool> numeric;
     std::vector<bool> filled; // a column with at least one value that is not empty
+    // A column of numbers but for some text ("-", "n/a", "1,234.5"): the first such text, with
+    // its line, or "" (such a column is no column of numbers, nor one of text).
+    std::vector<bool> some_numbers;
+    std::vector<std::string> first_text;
     std::optional<std::string> decimal_comma; // the message for it
 };
 
@@ -253,6 +257,8 @@ TableScan scan_table(std::string_view text, const std::string& source) {
     scan.body = scan.layout.header ? index + 1 : index;
     scan.numeric.assign(width, true);
     scan.filled.assign(width, false);
+    scan.some_numbers.assign(width, false);
+    scan.first_text.assign(width, std::string());
     for (std::size_t i = scan.body; i < lines.size(); ++i) {
         std::vector<std::string> fields;
         try {
@@ -267,6 +273,12 @@ TableScan scan_table(std::string_view text, const std::string& source) {
             }
             if (value.error == data::ValueError::not_a_number) {
                 scan.numeric[c] = false;
+                if (scan.first_text[c].empty()) {
+                    scan.first_text[c] = data::quoted(fields[c]) + " on line " +
+                                         std::to_string(lines[i].first);
+                }
+            } else if (value.error != data::ValueError::empty) {
+                scan.some_numbers[c] = true;
             }
             if (value.error == data::ValueError::decimal_comma && !scan.decimal_comma) {
                 std::string label = "column " + std::to_string(c + 1);
@@ -294,6 +306,7 @@ void offer_columns(Outcome& out, const TableScan& scan, std::string& column) {
     }
     const std::size_t width = scan.layout.fields.size();
     std::vector<std::string> numbers;
+    bool mixed = false;
     for (std::size_t c = 0; c < width; ++c) {
         std::string label = "column " + std::to_string(c + 1);
         if (scan.layout.header) {
@@ -304,6 +317,11 @@ void offer_columns(Outcome& out, const TableScan& scan, std::string& column) {
             label += ", empty";
         } else if (scan.numeric[c]) {
             numbers.push_back(std::to_string(c + 1));
+        } else if (scan.some_numbers[c]) {
+            // Perhaps the measurements with a placeholder or a thousands separator: read
+            // another column in its place and the results would be plausible and wrong.
+            label += ", numbers and text (" + scan.first_text[c] + ")";
+            mixed = true;
         } else {
             label += ", not numbers";
         }
@@ -313,7 +331,7 @@ void offer_columns(Outcome& out, const TableScan& scan, std::string& column) {
                                      [&](const auto& c) { return c.first == column; });
     if (!offered) {
         // Without a header nothing tells what a column holds: the user chooses.
-        column = numbers.size() == 1 && scan.layout.header ? numbers.front() : std::string();
+        column = numbers.size() == 1 && !mixed && scan.layout.header ? numbers.front() : std::string();
     }
 }
 
@@ -515,15 +533,21 @@ Outcome from_measurements(std::string_view text, const std::string& source,
     }
     if (scan.table && out.column.empty()) {
         std::string names;
+        std::string mixed;
         for (std::size_t c = 0; c < scan.numeric.size(); ++c) {
             if (scan.numeric[c] && scan.filled[c]) {
                 names += (names.empty() ? "" : ", ") + out.columns[c].second;
+            } else if (!scan.numeric[c] && scan.some_numbers[c]) {
+                mixed += "; " + out.columns[c].second;
             }
         }
-        return refuse("column", names.empty()
-                                    ? "no column of this table holds only numbers: check the file"
-                                    : "choose the column of the measurements: " + names +
-                                          " hold numbers");
+        if (names.empty() && mixed.empty()) {
+            return refuse("column", "no column of this table holds only numbers: check the file");
+        }
+        return refuse("column", "choose the column of the measurements: " +
+                                    (names.empty() ? "no column holds only numbers"
+                                                   : names + " hold numbers") +
+                                    mixed);
     }
     data::ReadOptions options;
     if (!out.column.empty()) {

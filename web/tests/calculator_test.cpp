@@ -170,6 +170,20 @@ TEST(CalculatorData, SpreadsheetSummaryRowsAreRefused) {
     ASSERT_TRUE(out.errors.empty()) << out.errors[0].message;
     EXPECT_EQ(out.read_from, "column 2 (Conc)");
     EXPECT_EQ(out.columns[2].second, "column 3 (), empty");
+
+    // A placeholder or a thousands separator among the measurements: the other column of
+    // numbers is not read in their place, the choice is asked.
+    const std::pair<std::string, std::string> cells[] = {{"-", "-"}, {"\"1,234.5\"", "1,234.5"}};
+    for (const auto& [cell, read] : cells) {
+        const std::string text = "Sample,Conc,Duration\nS1,0.12,480\nS2," + cell +
+                                 ",420\nS3,0.08,455\nS4,0.31,470\n";
+        const auto asked = lvlim::web::from_measurements(text, "x", "", "upper", "0.95");
+        ASSERT_EQ(asked.errors.size(), 1U) << cell;
+        EXPECT_EQ(asked.errors[0].field, "column");
+        EXPECT_EQ(asked.errors[0].message,
+                  "choose the column of the measurements: column 3 (Duration) hold numbers; "
+                  "column 2 (Conc), numbers and text ('" + read + "' on line 3)");
+    }
 }
 
 // Characters that look like blanks or minus signs are named, in the measurements and in every
