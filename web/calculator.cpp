@@ -443,7 +443,7 @@ std::optional<std::string> summary_row(const TableScan& scan, const std::string&
     }
     // The sum as written: rounded to its places.
     const double slack = half_last_place(items.back().text) + 1e-12 * sum;
-    if (!(std::fabs(last - sum) <= slack)) {
+    if (!std::isfinite(sum) || !(std::fabs(last - sum) <= slack)) {
         return std::nullopt;
     }
     const std::string at = source + ", line " + std::to_string(items.back().line) +
