@@ -701,6 +701,16 @@ class PageTest(unittest.TestCase):
                     self.assertGreaterEqual(min(sizes), 12)
                 finally:
                     self.viewport(1280, 1100)
+        # At the ends of the doubles the axes' own ends overflow or underflow: the pictures are
+        # drawn all the same, with a few numbered ticks, and the results stay.
+        for values in ["1e308 1.5e308 1e307 5e307", "1e-300 1e-300 1e-299 1e-299 1e-307"]:
+            with self.subTest(values=values):
+                self.open("?kind=two-sided&confidence=0.95&limit=20")
+                self.paste(values)
+                self.assertEqual(self.wait_state("state", ["done", "error"]), "done")
+                labels = [float(e.text) for e in d.find_elements(By.CSS_SELECTOR, "#strip-plot text.tick")]
+                self.assertTrue(2 <= len(labels) <= 12, labels)
+                self.assertTrue(all(0 < t < math.inf for t in labels), labels)
 
     def test_lookalike_characters_and_decimal_commas_are_named(self):
         d = self.driver
@@ -770,6 +780,14 @@ class PageTest(unittest.TestCase):
                 }
                 return out;""")
             self.assertEqual(small, [])
+            # Long names and quoted values in a message wrap: nothing reaches past the screen.
+            d.find_element(By.ID, "tab-data").click()
+            self.paste("Sample_identifier_from_the_laboratory_information_system\t"
+                       "Concentration_of_respirable_crystalline_silica_mg_per_m3\tDuration\n"
+                       "S1\t0.12\t480\nS2\t-\t420\nS3\t0.08\t455\n")
+            WebDriverWait(d, WAIT_SECONDS).until(lambda _: d.find_element(By.ID, "column-error").text)
+            self.assertLessEqual(d.execute_script("return document.documentElement.scrollWidth"), 390)
+            d.find_element(By.ID, "tab-table").click()
             caption = d.find_element(By.ID, "table-caption").rect
             self.assertLessEqual(caption["x"] + caption["width"], 390)
             for head in d.find_elements(By.CSS_SELECTOR, "#table-out th[scope='row']"):
