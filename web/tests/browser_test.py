@@ -409,6 +409,17 @@ class PageTest(unittest.TestCase):
         self.assertEqual(float(self.fields()["mean_upper"]), row["mean_upper"])
         self.assertEqual(int(self.fields()["n"]), 4)
 
+        # A spreadsheet's copy: a placeholder among the concentrations lets no other column be
+        # read in their place; a row of totals under them is refused, never read as a value.
+        self.open("?kind=upper&confidence=0.95")
+        self.paste("Sample\tConc\tDuration\nS1\t0.12\t480\nS2\t-\t420\nS3\t0.08\t455\nS4\t0.31\t470\n")
+        WebDriverWait(d, WAIT_SECONDS).until(lambda _: d.find_element(By.ID, "column-error").text)
+        self.assertIn("column 2 (Conc), numbers and text ('-' on line 3)", d.find_element(By.ID, "column-error").text)
+        self.paste("Sample\tConc\t\nS1\t0.12\t\nS2\t0.31\t\nS3\t0.08\t\nS4\t0.22\t\nTotal\t0.73\t\n")
+        WebDriverWait(d, WAIT_SECONDS).until(lambda _: d.find_element(By.ID, "data-error").text)
+        self.assertIn("line 6: 'Total' labels a row of totals", d.find_element(By.ID, "data-error").text)
+        self.assertEqual(self.fields(), {})
+
         # Decimal commas in the last column are named at once, whatever column is chosen.
         self.open("?kind=upper&confidence=0.95")
         self.open_file("commas.csv", "id;date;conc\n1;2024-01-02;0,12\n2;2024-01-03;0,3\n"
