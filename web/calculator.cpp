@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <map>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -348,12 +349,12 @@ bool labels_a_summary_row(std::string_view cell) {
     while (!word.empty() && (word.back() == ':' || word.back() == ' ')) {
         word.pop_back();
     }
-    static constexpr std::array<std::string_view, 32> labels = {
+    static constexpr std::array<std::string_view, 30> labels = {
         "total", "totals", "grand total", "subtotal", "sum", "sums", "summe", "gesamt",
         "gesamtsumme", "somme", "total g\xC3\xA9n\xC3\xA9ral", "totaal", "som", "suma",
         "totale", "somma", "\xCE\xA3", "mean", "average", "avg", "mittelwert", "durchschnitt",
-        "moyenne", "media", "promedio", "gemiddelde", "median", "sd", "std", "stdev",
-        "std. dev.", "standard deviation"};
+        "moyenne", "media", "promedio", "gemiddelde", "median", "stdev", "std. dev.",
+        "standard deviation"};
     return std::find(labels.begin(), labels.end(), word) != labels.end();
 }
 
@@ -394,6 +395,14 @@ std::optional<std::string> summary_row(const TableScan& scan, const std::string&
         if (ec != std::errc{} || ptr != column.data() + column.size() || index == 0) {
             return std::nullopt;
         }
+        // The rows with a value, each with the first of its cells that labels a summary.
+        struct Row {
+            std::size_t line;
+            std::vector<std::string> fields;
+            std::size_t label; // the cell's index, or fields.size()
+        };
+        std::vector<Row> rows;
+        std::map<std::pair<std::size_t, std::string>, std::size_t> seen; // (column, text) -> rows
         for (std::size_t i = scan.body; i < scan.lines.size(); ++i) {
             std::vector<std::string> fields;
             try {
@@ -404,15 +413,32 @@ std::optional<std::string> summary_row(const TableScan& scan, const std::string&
             if (fields.size() < index) {
                 continue;
             }
+            std::size_t label = fields.size();
             for (std::size_t c = 0; c < fields.size(); ++c) {
-                if (c + 1 != index && labels_a_summary_row(fields[c])) {
-                    return source + ", line " + std::to_string(scan.lines[i].first) + ": " +
-                           data::quoted(fields[c]) + " labels a row of totals or statistics, "
-                           "not a measurement; its value " + data::quoted(fields[index - 1]) +
-                           " in " + where + " would be read as one: remove the row";
+                ++seen[{c, fields[c]}];
+                if (c + 1 != index && label == fields.size() && labels_a_summary_row(fields[c])) {
+                    label = c;
                 }
             }
             items.push_back({scan.lines[i].first, fields[index - 1]});
+            rows.push_back({scan.lines[i].first, std::move(fields), label});
+        }
+        // A label counts when its text is its column's only one of the kind ("Total" in a
+        // column of dust fractions is no total) and its row is in the block of such rows that
+        // ends the table.
+        const auto labelled = [&](const Row& row) {
+            return row.label < row.fields.size() && seen[{row.label, row.fields[row.label]}] == 1;
+        };
+        std::size_t first = rows.size();
+        while (first > 0 && labelled(rows[first - 1])) {
+            --first;
+        }
+        if (first < rows.size()) {
+            const Row& row = rows[first];
+            return source + ", line " + std::to_string(row.line) + ": " +
+                   data::quoted(row.fields[row.label]) + " labels a row of totals or statistics, "
+                   "not a measurement; its value " + data::quoted(row.fields[index - 1]) + " in " +
+                   where + " would be read as one: remove the row";
         }
     } else {
         // A single column under a header, or a list.

@@ -159,9 +159,12 @@ TEST(CalculatorData, SpreadsheetSummaryRowsAreRefused) {
         EXPECT_EQ(out.errors[0].message.rfind(c.message, 0), 0U) << out.errors[0].message;
         EXPECT_TRUE(out.rows.empty());
     }
-    // Near the sum but beyond the rounding of its places, the sum placed before the last, or a
-    // sum beyond the doubles: measurements.
-    for (const char* text : {"1.5 2.25 3\n6.76\n", "1.5 2.25 6.75\n3\n", "1.7e308 1.7e308 1.6e308 1.6e308\n"}) {
+    // Near the sum but beyond the rounding of its places, the sum placed before the last, a
+    // sum beyond the doubles, or a word of the kind that is one of a column's values, or not in
+    // the rows that end the table: measurements.
+    for (const char* text : {"1.5 2.25 3\n6.76\n", "1.5 2.25 6.75\n3\n", "1.7e308 1.7e308 1.6e308 1.6e308\n",
+                             "fraction;conc\nTotal;1.2\nrespirable;0.4\nTotal;2.1\nTotal;0.9\n",
+                             "fraction;conc\nrespirable;1.2\nTotal;0.4\nrespirable;2.1\n"}) {
         EXPECT_TRUE(lvlim::web::from_measurements(text, "x", "", "upper", "0.95").errors.empty())
             << text;
     }
