@@ -4,10 +4,13 @@
 #include "web/calculator.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstddef>
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <map>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -202,7 +205,16 @@ void compute_rows(Outcome& out, const Summary& summary, std::span<const double> 
 struct TableScan {
     bool table = false;
     data::Layout layout;
+    data::Separator separator = data::Separator::comma;
+    // The lines with their numbers (from 1), and the index of the first line under the header.
+    std::vector<std::pair<std::size_t, std::string_view>> lines;
+    std::size_t body = 0;
     std::vector<bool> numeric;
+    std::vector<bool> filled; // a column with at least one value that is not empty
+    // A column of numbers but for some text ("-", "n/a", "1,234.5"): the first such text, with
+    // its line, or "" (such a column is no column of numbers, nor one of text).
+    std::vector<bool> some_numbers;
+    std::vector<std::string> first_text;
     std::optional<std::string> decimal_comma; // the message for it
 };
 
@@ -214,7 +226,7 @@ TableScan scan_table(std::string_view text, const std::string& source) {
     std::size_t line_number = 0;
     std::string_view first;
     std::string_view rest = text;
-    std::vector<std::pair<std::size_t, std::string_view>> lines;
+    std::vector<std::pair<std::size_t, std::string_view>>& lines = scan.lines;
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');
         std::string_view line = rest.substr(0, end);
@@ -242,8 +254,13 @@ TableScan scan_table(std::string_view text, const std::string& source) {
         return scan;
     }
     const data::Separator separator = data::detect_separator(first);
+    scan.separator = separator;
+    scan.body = scan.layout.header ? index + 1 : index;
     scan.numeric.assign(width, true);
-    for (std::size_t i = scan.layout.header ? index + 1 : index; i < lines.size(); ++i) {
+    scan.filled.assign(width, false);
+    scan.some_numbers.assign(width, false);
+    scan.first_text.assign(width, std::string());
+    for (std::size_t i = scan.body; i < lines.size(); ++i) {
         std::vector<std::string> fields;
         try {
             fields = data::split_fields(lines[i].second, separator);
@@ -252,8 +269,17 @@ TableScan scan_table(std::string_view text, const std::string& source) {
         }
         for (std::size_t c = 0; c < fields.size() && c < width; ++c) {
             const data::ValueOrError value = data::parse_value(fields[c]);
+            if (value.error != data::ValueError::empty) {
+                scan.filled[c] = true;
+            }
             if (value.error == data::ValueError::not_a_number) {
                 scan.numeric[c] = false;
+                if (scan.first_text[c].empty()) {
+                    scan.first_text[c] = data::quoted(fields[c]) + " on line " +
+                                         std::to_string(lines[i].first);
+                }
+            } else if (value.error != data::ValueError::empty) {
+                scan.some_numbers[c] = true;
             }
             if (value.error == data::ValueError::decimal_comma && !scan.decimal_comma) {
                 std::string label = "column " + std::to_string(c + 1);
@@ -281,13 +307,22 @@ void offer_columns(Outcome& out, const TableScan& scan, std::string& column) {
     }
     const std::size_t width = scan.layout.fields.size();
     std::vector<std::string> numbers;
+    bool mixed = false;
     for (std::size_t c = 0; c < width; ++c) {
         std::string label = "column " + std::to_string(c + 1);
         if (scan.layout.header) {
             label += " (" + scan.layout.fields[c] + ")";
         }
-        if (scan.numeric[c]) {
+        if (!scan.filled[c]) {
+            // A spreadsheet's trailing separators make columns with nothing in them.
+            label += ", empty";
+        } else if (scan.numeric[c]) {
             numbers.push_back(std::to_string(c + 1));
+        } else if (scan.some_numbers[c]) {
+            // Perhaps the measurements with a placeholder or a thousands separator: read
+            // another column in its place and the results would be plausible and wrong.
+            label += ", numbers and text (" + scan.first_text[c] + ")";
+            mixed = true;
         } else {
             label += ", not numbers";
         }
@@ -297,8 +332,152 @@ void offer_columns(Outcome& out, const TableScan& scan, std::string& column) {
                                      [&](const auto& c) { return c.first == column; });
     if (!offered) {
         // Without a header nothing tells what a column holds: the user chooses.
-        column = numbers.size() == 1 && scan.layout.header ? numbers.front() : std::string();
+        column = numbers.size() == 1 && !mixed && scan.layout.header ? numbers.front() : std::string();
     }
+}
+
+// Rows that a spreadsheet puts under its measurements and that are none: a row labelled as a
+// total or a statistic, or a last value that is the sum of the values above it. Read as
+// measurements they would change every result without a word, so they are refused, named.
+
+// The whole text of a cell that labels such a row, in the languages of the usual exports.
+bool labels_a_summary_row(std::string_view cell) {
+    std::string word;
+    for (const char c : cell) {
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    while (!word.empty() && (word.back() == ':' || word.back() == ' ')) {
+        word.pop_back();
+    }
+    static constexpr std::array<std::string_view, 30> labels = {
+        "total", "totals", "grand total", "subtotal", "sum", "sums", "summe", "gesamt",
+        "gesamtsumme", "somme", "total g\xC3\xA9n\xC3\xA9ral", "totaal", "som", "suma",
+        "totale", "somma", "\xCE\xA3", "mean", "average", "avg", "mittelwert", "durchschnitt",
+        "moyenne", "media", "promedio", "gemiddelde", "median", "stdev", "std. dev.",
+        "standard deviation"};
+    return std::find(labels.begin(), labels.end(), word) != labels.end();
+}
+
+// Half a unit in the last place written in a number ("1.18": 0.005, "12": 0.5, "1.2E3": 50).
+double half_last_place(std::string_view text) {
+    const std::size_t e = text.find_first_of("eE");
+    const std::string_view mantissa = text.substr(0, e);
+    const std::size_t point = mantissa.find('.');
+    long places = point == std::string_view::npos
+                      ? 0
+                      : static_cast<long>(mantissa.size() - point - 1);
+    if (e != std::string_view::npos) {
+        long exponent = 0;
+        std::string_view digits = text.substr(e + 1);
+        if (digits.starts_with('+')) {
+            digits.remove_prefix(1);
+        }
+        std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
+        places -= exponent;
+    }
+    return 0.5 * std::pow(10.0, -static_cast<double>(places));
+}
+
+// The message for a row of totals or statistics among the measurements read, or nullopt.
+// `values` are the measurements in the order read; `where` names the column read ("" for a
+// list).
+std::optional<std::string> summary_row(const TableScan& scan, const std::string& column,
+                                       std::span<const double> values, const std::string& source,
+                                       const std::string& where) {
+    struct Item {
+        std::size_t line;
+        std::string text;
+    };
+    std::vector<Item> items;
+    if (scan.table) {
+        std::size_t index = 0;
+        const auto [ptr, ec] = std::from_chars(column.data(), column.data() + column.size(), index);
+        if (ec != std::errc{} || ptr != column.data() + column.size() || index == 0) {
+            return std::nullopt;
+        }
+        // The rows with a value, each with the first of its cells that labels a summary.
+        struct Row {
+            std::size_t line;
+            std::vector<std::string> fields;
+            std::size_t label; // the cell's index, or fields.size()
+        };
+        std::vector<Row> rows;
+        std::map<std::pair<std::size_t, std::string>, std::size_t> seen; // (column, text) -> rows
+        for (std::size_t i = scan.body; i < scan.lines.size(); ++i) {
+            std::vector<std::string> fields;
+            try {
+                fields = data::split_fields(scan.lines[i].second, scan.separator);
+            } catch (const data::DataError&) {
+                return std::nullopt;
+            }
+            if (fields.size() < index) {
+                continue;
+            }
+            std::size_t label = fields.size();
+            for (std::size_t c = 0; c < fields.size(); ++c) {
+                ++seen[{c, fields[c]}];
+                if (c + 1 != index && label == fields.size() && labels_a_summary_row(fields[c])) {
+                    label = c;
+                }
+            }
+            items.push_back({scan.lines[i].first, fields[index - 1]});
+            rows.push_back({scan.lines[i].first, std::move(fields), label});
+        }
+        // A label counts when its text is its column's only one of the kind ("Total" in a
+        // column of dust fractions is no total) and its row is in the block of such rows that
+        // ends the table.
+        const auto labelled = [&](const Row& row) {
+            return row.label < row.fields.size() && seen[{row.label, row.fields[row.label]}] == 1;
+        };
+        std::size_t first = rows.size();
+        while (first > 0 && labelled(rows[first - 1])) {
+            --first;
+        }
+        if (first < rows.size()) {
+            const Row& row = rows[first];
+            return source + ", line " + std::to_string(row.line) + ": " +
+                   data::quoted(row.fields[row.label]) + " labels a row of totals or statistics, "
+                   "not a measurement; its value " + data::quoted(row.fields[index - 1]) + " in " +
+                   where + " would be read as one: remove the row";
+        }
+    } else {
+        // A single column under a header, or a list.
+        bool header = scan.layout.header;
+        for (const auto& [number, line] : scan.lines) {
+            const std::string_view data = line.substr(0, line.find('#'));
+            if (header && data.find_first_not_of(" \t") != std::string_view::npos) {
+                header = false;
+                continue;
+            }
+            try {
+                for (std::string& item : data::split_list(line)) {
+                    items.push_back({number, std::move(item)});
+                }
+            } catch (const data::DataError&) {
+                return std::nullopt;
+            }
+        }
+    }
+    // The values read are the items in order: anything else, and nothing is said.
+    if (items.size() != values.size() || values.size() < 4) {
+        return std::nullopt;
+    }
+    const double last = values.back();
+    double sum = 0.0;
+    for (const double v : values.first(values.size() - 1)) {
+        sum += v;
+    }
+    // The sum as written: rounded to its places.
+    const double slack = half_last_place(items.back().text) + 1e-12 * sum;
+    if (!std::isfinite(sum) || !(std::fabs(last - sum) <= slack)) {
+        return std::nullopt;
+    }
+    const std::string at = source + ", line " + std::to_string(items.back().line) +
+                           (where.empty() ? "" : ", " + where);
+    return at + ": " + data::quoted(items.back().text) + " is the sum of the " +
+           std::to_string(values.size() - 1) + " values above it: a row of totals is not a "
+           "measurement; remove it (a measurement that happens to equal that sum is read when it "
+           "is not the last)";
 }
 
 } // namespace
@@ -380,15 +559,21 @@ Outcome from_measurements(std::string_view text, const std::string& source,
     }
     if (scan.table && out.column.empty()) {
         std::string names;
+        std::string mixed;
         for (std::size_t c = 0; c < scan.numeric.size(); ++c) {
-            if (scan.numeric[c]) {
+            if (scan.numeric[c] && scan.filled[c]) {
                 names += (names.empty() ? "" : ", ") + out.columns[c].second;
+            } else if (!scan.numeric[c] && scan.some_numbers[c]) {
+                mixed += "; " + out.columns[c].second;
             }
         }
-        return refuse("column", names.empty()
-                                    ? "no column of this table holds only numbers: check the file"
-                                    : "choose the column of the measurements: " + names +
-                                          " hold numbers");
+        if (names.empty() && mixed.empty()) {
+            return refuse("column", "no column of this table holds only numbers: check the file");
+        }
+        return refuse("column", "choose the column of the measurements: " +
+                                    (names.empty() ? "no column holds only numbers"
+                                                   : names + " hold numbers") +
+                                    mixed);
     }
     data::ReadOptions options;
     if (!out.column.empty()) {
@@ -401,6 +586,9 @@ Outcome from_measurements(std::string_view text, const std::string& source,
             return refuse("data", source + ": " + *refused);
         }
         out.read_from = data.column;
+        if (const auto total = summary_row(scan, out.column, out.values, source, data.column)) {
+            return refuse("data", *total);
+        }
         compute_rows(out, data.summary, out.values, kind, levels, assessment, "data",
                      source + ": ");
     } catch (const data::DataError& e) {

@@ -66,12 +66,25 @@
 
   // A Worker and its requests: each is answered once, or failed on the Worker's error or when
   // no answer comes in time; onFailure(text) then says so where the request was made.
+  // One request at a time is with the Worker: a request made meanwhile waits, and takes the
+  // place of an older one of its kind still waiting, whose answer nobody wants any more (with
+  // a large sample each change would otherwise queue a whole computation, the newest answer
+  // coming only after all of them, or failing on its time limit while the others ran).
   function makeEngine(onAnswer, onFailure) {
     let worker = null;
     const pending = new Map(); // id -> its timer and the handler of its answer
+    let waiting = []; // the requests not yet sent, with their handlers
+    const sort = (job) => (job.type === 'logs' ? 'data' : job.type);
+    function send({ job, handler }) {
+      pending.set(job.id, { handler, timer: setTimeout(() => fail(
+        `The engine did not answer within ${answerTimeoutMs / 1000} s and was stopped. ` +
+        'Change an input to try again.'), answerTimeoutMs) });
+      worker.postMessage(job);
+    }
     function stop() {
       for (const { timer } of pending.values()) clearTimeout(timer);
       pending.clear();
+      waiting = [];
       if (worker) worker.terminate();
       worker = null;
     }
@@ -86,6 +99,7 @@
         if (job === undefined) return;
         clearTimeout(job.timer);
         pending.delete(e.data.id);
+        if (pending.size === 0 && waiting.length > 0) send(waiting.shift());
         job.handler(e.data.id, e.data.answer);
       };
       worker.onerror = (e) => {
@@ -100,10 +114,9 @@
       post(job, handler = onAnswer) {
         if (engineBroken) { onFailure(engineBroken); return; }
         if (!worker) start();
-        pending.set(job.id, { handler, timer: setTimeout(() => fail(
-          `The engine did not answer within ${answerTimeoutMs / 1000} s and was stopped. ` +
-          'Change an input to try again.'), answerTimeoutMs) });
-        worker.postMessage(job);
+        if (pending.size === 0) { send({ job, handler }); return; }
+        waiting = waiting.filter((w) => sort(w.job) !== sort(job));
+        waiting.push({ job, handler });
       },
       // Loads the engine now, so that the first request need not wait for it.
       warm() {
@@ -159,7 +172,13 @@
     }
   }
 
-  const kind = () => document.querySelector('input[name="kind"]:checked').value;
+  // A kind or statistic in a link that names none of the choices is kept as it was written, so
+  // that the engine refuses it under its field instead of a default taking its place unsaid;
+  // choosing one ends it.
+  let linkKind = null;
+  let linkStatistic = null;
+  const kind = () => linkKind ?? document.querySelector('input[name="kind"]:checked').value;
+  const statistic = () => linkStatistic ?? $('plan-statistic').value;
 
   function schedule() {
     clearTimeout(timer);
@@ -549,6 +568,7 @@
       q.set('tab', 'plan');
       for (const [name, id] of [['gsd', 'plan-gsd'], ['ratio', 'plan-ratio'], ['statistic', 'plan-statistic'],
         ['percentile', 'plan-percentile'], ['confidence', 'plan-confidence']]) q.set(name, $(id).value.trim());
+      q.set('statistic', statistic());
       q.set(goal(), $('plan-target').value.trim());
     } else if (currentTab !== 'table') {
       if ($('limit').value.trim() !== '') q.set('limit', $('limit').value.trim());
@@ -577,6 +597,11 @@
     if (q.get('tab') === 'plan') {
       for (const [name, id] of [['gsd', 'plan-gsd'], ['ratio', 'plan-ratio'], ['statistic', 'plan-statistic'],
         ['percentile', 'plan-percentile'], ['confidence', 'plan-confidence']]) if (q.has(name)) $(id).value = q.get(name);
+      if (q.has('statistic') && $('plan-statistic').value !== q.get('statistic')) {
+        // None is shown chosen, so that choosing either is a change.
+        linkStatistic = q.get('statistic');
+        $('plan-statistic').value = '';
+      }
       const wanted = q.has('expected_ratio') ? 'expected_ratio' : 'power';
       document.querySelector(`input[name="goal"][value="${wanted}"]`).checked = true;
       if (q.has(wanted)) $('plan-target').value = q.get(wanted);
@@ -586,6 +611,10 @@
     const k = q.get('kind');
     const radio = document.querySelector(`input[name="kind"][value="${CSS.escape(k || '')}"]`);
     if (radio) radio.checked = true;
+    else if (k !== null) {
+      linkKind = k;
+      for (const r of document.querySelectorAll('input[name="kind"]')) r.checked = false;
+    }
     if (q.has('data')) {
       $('data').value = q.get('data').split(',').join(', ');
       return 'data';
@@ -677,7 +706,7 @@
   $('data').addEventListener('input', () => { fileName = ''; urlNote = null; });
 
   for (const id of ['data', 'n', 'log_mean', 'log_sd', 'confidence', 'limit', 'unit', 'percentile']) $(id).addEventListener('input', schedule);
-  for (const radio of document.querySelectorAll('input[name="kind"]')) radio.addEventListener('change', schedule);
+  for (const radio of document.querySelectorAll('input[name="kind"]')) radio.addEventListener('change', () => { linkKind = null; schedule(); });
 
   // ---- Planning a study ----------------------------------------------------------------------
 
@@ -705,7 +734,7 @@
     planState('Computing', 'busy');
     planEngine.post({
       id: ++planLatest, type: 'plan', gsd: $('plan-gsd').value.trim(), ratio: $('plan-ratio').value.trim(),
-      statistic: $('plan-statistic').value, percentile: $('plan-percentile').value.trim(),
+      statistic: statistic(), percentile: $('plan-percentile').value.trim(),
       confidence: $('plan-confidence').value.trim(), goal: goal(), target: $('plan-target').value.trim(),
     });
   }
@@ -756,7 +785,7 @@
   }
 
   for (const id of ['plan-gsd', 'plan-ratio', 'plan-percentile', 'plan-confidence', 'plan-target']) $(id).addEventListener('input', schedule);
-  $('plan-statistic').addEventListener('change', schedule);
+  $('plan-statistic').addEventListener('change', () => { linkStatistic = null; schedule(); });
   for (const radio of document.querySelectorAll('input[name="goal"]')) radio.addEventListener('change', () => {
     $('plan-target').value = goal() === 'power' ? '0.8' : '2';
     schedule();

@@ -23,18 +23,25 @@ const Plots = (() => {
       body + '</svg>';
   }
 
-  // Ticks at 1, 2 and 5 times the powers of ten within [lo, hi] (log axis), thinned when many.
-  function logTicks(lo, hi) {
+  // Ticks at 1, 2 and 5 times the powers of ten from exp(l0) to exp(l1) (log axis), thinned
+  // when many. The range is given by its logarithms: near the ends of the doubles its ends
+  // themselves may overflow to Infinity or underflow to 0, where no tick is to be had.
+  function logTicks(l0, l1) {
     const ticks = [];
-    for (let e = Math.floor(Math.log10(lo)); e <= Math.ceil(Math.log10(hi)); ++e) {
+    for (let e = Math.floor(l0 / Math.LN10); e <= Math.ceil(l1 / Math.LN10); ++e) {
       for (const m of [1, 2, 5]) {
         const t = m * Math.pow(10, e);
-        if (t >= lo && t <= hi) ticks.push(t);
+        if (Math.log(t) >= l0 && Math.log(t) <= l1) ticks.push(t);
       }
     }
-    if (ticks.length > 12) return ticks.filter((t) => Math.abs(Math.log10(t) % 1) < 1e-9);
+    if (ticks.length > 12) {
+      // The powers of ten; over very many decades, every so many of them.
+      const decades = ticks.filter((t) => Math.abs(Math.log10(t) % 1) < 1e-9);
+      const every = Math.ceil(decades.length / 10);
+      return decades.filter((t, i) => i % every === 0);
+    }
     // A narrow range holds too few of them: evenly spaced round values instead.
-    return ticks.length >= 3 ? ticks : linearTicks(lo, hi, 4);
+    return ticks.length >= 3 ? ticks : linearTicks(Math.exp(l0), Math.exp(l1), 4).filter((t) => t > 0 && isFinite(t));
   }
 
   function linearTicks(lo, hi, count) {
@@ -63,7 +70,7 @@ const Plots = (() => {
     const sx = (v) => left + ((Math.log(v) - l0) / (l1 - l0)) * (right - left);
     const axisY = 150;
     let body = `<line x1="${left}" y1="${axisY}" x2="${right}" y2="${axisY}" stroke="#333"/>`;
-    const ticks = logTicks(Math.exp(l0), Math.exp(l1));
+    const ticks = logTicks(l0, l1);
     labels(ticks).forEach((text, i) => {
       const x = sx(ticks[i]).toFixed(1);
       body += `<line x1="${x}" y1="${axisY}" x2="${x}" y2="${axisY + 5}" stroke="#333"/>` +
@@ -164,7 +171,7 @@ const Plots = (() => {
     const sx = (n) => left + ((Math.log(n) - l0) / (l1 - l0)) * (right - left);
     const sy = (y) => bottom - ((y - y0) / (y1 - y0)) * (bottom - top);
     let body = `<rect class="frame" x="${left}" y="${top}" width="${right - left}" height="${bottom - top}" fill="none" stroke="#333"/>`;
-    const xTicks = logTicks(Math.exp(l0), Math.exp(l1));
+    const xTicks = logTicks(l0, l1);
     labels(xTicks).forEach((text, i) => {
       const x = sx(xTicks[i]).toFixed(1);
       body += `<line x1="${x}" y1="${bottom}" x2="${x}" y2="${bottom + 5}" stroke="#333"/>` +

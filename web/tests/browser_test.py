@@ -409,6 +409,17 @@ class PageTest(unittest.TestCase):
         self.assertEqual(float(self.fields()["mean_upper"]), row["mean_upper"])
         self.assertEqual(int(self.fields()["n"]), 4)
 
+        # A spreadsheet's copy: a placeholder among the concentrations lets no other column be
+        # read in their place; a row of totals under them is refused, never read as a value.
+        self.open("?kind=upper&confidence=0.95")
+        self.paste("Sample\tConc\tDuration\nS1\t0.12\t480\nS2\t-\t420\nS3\t0.08\t455\nS4\t0.31\t470\n")
+        WebDriverWait(d, WAIT_SECONDS).until(lambda _: d.find_element(By.ID, "column-error").text)
+        self.assertIn("column 2 (Conc), numbers and text ('-' on line 3)", d.find_element(By.ID, "column-error").text)
+        self.paste("Sample\tConc\t\nS1\t0.12\t\nS2\t0.31\t\nS3\t0.08\t\nS4\t0.22\t\nTotal\t0.73\t\n")
+        WebDriverWait(d, WAIT_SECONDS).until(lambda _: d.find_element(By.ID, "data-error").text)
+        self.assertIn("line 6: 'Total' labels a row of totals", d.find_element(By.ID, "data-error").text)
+        self.assertEqual(self.fields(), {})
+
         # Decimal commas in the last column are named at once, whatever column is chosen.
         self.open("?kind=upper&confidence=0.95")
         self.open_file("commas.csv", "id;date;conc\n1;2024-01-02;0,12\n2;2024-01-03;0,3\n"
@@ -430,6 +441,39 @@ class PageTest(unittest.TestCase):
         server = start_server(site)
         self.addCleanup(server.shutdown)
         return site, f"http://127.0.0.1:{server.server_address[1]}/index.html"
+
+    def test_changes_during_a_long_computation_queue_no_stale_ones(self):
+        # A Worker that takes 2 s for each computation, as a large sample does on a slow machine.
+        def slow(site):
+            path = os.path.join(site, "worker.js")
+            with open(path, encoding="utf-8") as f:
+                text = f.read()
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text.replace("const m = await engine;", "const m = await engine;\n"
+                                     "if (job.type === 'data') { const t = Date.now() + 2000; while (Date.now() < t); }"))
+        _, base = self.copied_site(slow)
+        self.driver.get(base + "?kind=upper&data=1.2,3.4,2.2,5.1")
+        self.assertEqual(self.wait_state("state", ["done", "error"]), "done")
+        # Five changes, each after the page's pause for typing, all within one computation:
+        # only the newest is computed after it, not a queue of stale ones before it.
+        sent = self.driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            let sent = 0;
+            const post = Worker.prototype.postMessage;
+            Worker.prototype.postMessage = function (job) { if (job.type === 'data') ++sent; return post.call(this, job); };
+            const limit = document.getElementById('limit');
+            ['2', '20', '20.', '20.5', '20.52'].forEach((text, i) => setTimeout(() => {
+              limit.value = text;
+              limit.dispatchEvent(new Event('input'));
+            }, 350 * i));
+            const wait = () => {
+              const shown = document.querySelector('#results [data-field="limit"]');
+              if (shown && shown.dataset.value === '20.52') { done(sent); return; }
+              setTimeout(wait, 50);
+            };
+            wait();
+        """)
+        self.assertEqual(sent, 2)
 
     def test_engine_failures_stay_on_screen(self):
         d = self.driver
@@ -615,6 +659,22 @@ class PageTest(unittest.TestCase):
         d.get(d.current_url)
         self.assertEqual(self.wait_state("state", ["idle", "error", "done"]), "idle")
         self.assertIn("more than 2000 measurements", d.find_element(By.ID, "state").text)
+        # A kind or statistic that names no choice is refused under its field, never replaced
+        # by the default unsaid; choosing one computes.
+        for query, field, message in [
+                ("?kind=twosided&data=1,2,3,5", "kind-error", "kind 'twosided' is not one of"),
+                ("?tab=plan&statistic=means", "statistic-error", "statistic 'means' is neither")]:
+            with self.subTest(query=query):
+                state = "plan-state" if "plan" in query else "state"
+                self.open(query)
+                self.assertEqual(self.wait_state(state, ["done", "error"]), "error")
+                self.assertIn(message, d.find_element(By.ID, field).text)
+                if "plan" in query:
+                    Select(d.find_element(By.ID, "plan-statistic")).select_by_value("mean")
+                else:
+                    d.find_element(By.CSS_SELECTOR, "input[name='kind'][value='upper']").click()
+                self.assertEqual(self.wait_state(state, ["done"]), "done")
+                self.assertEqual(d.find_element(By.ID, field).text, "")
 
     def test_plot_axes_have_distinct_ticks_and_lines_stay_in_the_frame(self):
         d = self.driver
@@ -652,6 +712,16 @@ class PageTest(unittest.TestCase):
                     self.assertGreaterEqual(min(sizes), 12)
                 finally:
                     self.viewport(1280, 1100)
+        # At the ends of the doubles the axes' own ends overflow or underflow: the pictures are
+        # drawn all the same, with a few numbered ticks, and the results stay.
+        for values in ["1e308 1.5e308 1e307 5e307", "1e-300 1e-300 1e-299 1e-299 1e-307"]:
+            with self.subTest(values=values):
+                self.open("?kind=two-sided&confidence=0.95&limit=20")
+                self.paste(values)
+                self.assertEqual(self.wait_state("state", ["done", "error"]), "done")
+                labels = [float(e.text) for e in d.find_elements(By.CSS_SELECTOR, "#strip-plot text.tick")]
+                self.assertTrue(2 <= len(labels) <= 12, labels)
+                self.assertTrue(all(0 < t < math.inf for t in labels), labels)
 
     def test_lookalike_characters_and_decimal_commas_are_named(self):
         d = self.driver
@@ -721,6 +791,14 @@ class PageTest(unittest.TestCase):
                 }
                 return out;""")
             self.assertEqual(small, [])
+            # Long names and quoted values in a message wrap: nothing reaches past the screen.
+            d.find_element(By.ID, "tab-data").click()
+            self.paste("Sample_identifier_from_the_laboratory_information_system\t"
+                       "Concentration_of_respirable_crystalline_silica_mg_per_m3\tDuration\n"
+                       "S1\t0.12\t480\nS2\t-\t420\nS3\t0.08\t455\n")
+            WebDriverWait(d, WAIT_SECONDS).until(lambda _: d.find_element(By.ID, "column-error").text)
+            self.assertLessEqual(d.execute_script("return document.documentElement.scrollWidth"), 390)
+            d.find_element(By.ID, "tab-table").click()
             caption = d.find_element(By.ID, "table-caption").rect
             self.assertLessEqual(caption["x"] + caption["width"], 390)
             for head in d.find_elements(By.CSS_SELECTOR, "#table-out th[scope='row']"):

@@ -128,6 +128,67 @@ TEST(CalculatorData, TableColumnsAndValues) {
     EXPECT_EQ(plain.column, "");
 }
 
+// A spreadsheet's copy: a row of totals or statistics under the measurements is refused and
+// named, never read as one more measurement; columns left empty by trailing separators are
+// not offered as numbers.
+TEST(CalculatorData, SpreadsheetSummaryRowsAreRefused) {
+    const std::string body = "Sample\tDate\tConc (mg/m3)\tNotes\nS1\t2024-01-03\t0.12\t\n"
+                             "S2\t2024-01-04\t0.31\tleak\nS3\t2024-01-05\t0.08\t\n"
+                             "S4\t2024-01-06\t0.22\t\n";
+    struct Case {
+        std::string text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {body + "Total\t\t0.73\t\n",
+         "x, line 6: 'Total' labels a row of totals or statistics, not a measurement; its value "
+         "'0.73' in column 3 (Conc (mg/m3)) would be read as one: remove the row"},
+        {body + "\nMittelwert:\t\t0.1825\t\n", "x, line 7: 'Mittelwert:' labels a row"},
+        // Unlabelled, under a single column or in a list: the sum of the values above it,
+        // written to two places.
+        {body + "\t\t0.73\t\n", "x, line 6, column 3 (Conc (mg/m3)): '0.73' is the sum of the "
+                                 "4 values above it"},
+        {"conc\n1.004\n2.113\n0.5\n3.62\n", "x, line 5, column 1 (conc): '3.62' is the sum"},
+        {"1.5 2.25 3\n6.75\n", "x, line 2: '6.75' is the sum of the 3 values above it"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto out = lvlim::web::from_measurements(c.text, "x", "3", "upper", "0.95");
+        ASSERT_EQ(out.errors.size(), 1U);
+        EXPECT_EQ(out.errors[0].field, "data");
+        EXPECT_EQ(out.errors[0].message.rfind(c.message, 0), 0U) << out.errors[0].message;
+        EXPECT_TRUE(out.rows.empty());
+    }
+    // Near the sum but beyond the rounding of its places, the sum placed before the last, a
+    // sum beyond the doubles, or a word of the kind that is one of a column's values, or not in
+    // the rows that end the table: measurements.
+    for (const char* text : {"1.5 2.25 3\n6.76\n", "1.5 2.25 6.75\n3\n", "1.7e308 1.7e308 1.6e308 1.6e308\n",
+                             "fraction;conc\nTotal;1.2\nrespirable;0.4\nTotal;2.1\nTotal;0.9\n",
+                             "fraction;conc\nrespirable;1.2\nTotal;0.4\nrespirable;2.1\n"}) {
+        EXPECT_TRUE(lvlim::web::from_measurements(text, "x", "", "upper", "0.95").errors.empty())
+            << text;
+    }
+    const std::string trailing = "Sample;Conc;;\nS1;0.12;;\nS2;0.31;;\nS3;0.08;;\n";
+    const auto out = lvlim::web::from_measurements(trailing, "x", "", "upper", "0.95");
+    ASSERT_TRUE(out.errors.empty()) << out.errors[0].message;
+    EXPECT_EQ(out.read_from, "column 2 (Conc)");
+    EXPECT_EQ(out.columns[2].second, "column 3 (), empty");
+
+    // A placeholder or a thousands separator among the measurements: the other column of
+    // numbers is not read in their place, the choice is asked.
+    const std::pair<std::string, std::string> cells[] = {{"-", "-"}, {"\"1,234.5\"", "1,234.5"}};
+    for (const auto& [cell, read] : cells) {
+        const std::string text = "Sample,Conc,Duration\nS1,0.12,480\nS2," + cell +
+                                 ",420\nS3,0.08,455\nS4,0.31,470\n";
+        const auto asked = lvlim::web::from_measurements(text, "x", "", "upper", "0.95");
+        ASSERT_EQ(asked.errors.size(), 1U) << cell;
+        EXPECT_EQ(asked.errors[0].field, "column");
+        EXPECT_EQ(asked.errors[0].message,
+                  "choose the column of the measurements: column 3 (Duration) hold numbers; "
+                  "column 2 (Conc), numbers and text ('" + read + "' on line 3)");
+    }
+}
+
 // Characters that look like blanks or minus signs are named, in the measurements and in every
 // field, where the reader alone would say "0 measurements" or quote bytes.
 TEST(CalculatorData, LookalikeCharactersAreNamed) {
