@@ -6,6 +6,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include "common/number_text.hpp"
 #include "src/range_checks.hpp"
@@ -147,6 +148,17 @@ LognormalMean lognormal_mean(const Summary& summary, Kind kind, double confidenc
     out.limits = limits(setting, kind, confidence, refined);
     out.mean_lower = std::exp(out.limits.lower);
     out.mean_upper = std::exp(out.limits.upper);
+    // A limit beyond the largest double is infinity on the data scale; its logarithm is exact.
+    for (const auto& [name, log_limit, limit] :
+         {std::tuple{"upper", out.limits.upper, out.mean_upper},
+          std::tuple{"lower", out.limits.lower, out.mean_lower}}) {
+        if (std::isfinite(log_limit) && std::isinf(limit)) {
+            out.limits.messages.push_back(
+                std::string("the ") + name + " limit of the mean, exp(" +
+                number_text::shortest(log_limit) +
+                "), exceeds the largest double and is given as infinity; its logarithm is exact");
+        }
+    }
     return out;
 }
 

@@ -19,6 +19,7 @@
 #include "Guts/mainguts.hpp"
 #include "Guts/messages.hpp"
 #include "common/list_output.hpp"
+#include "common/number_text.hpp"
 #include "driver/run.hpp"
 #include "lvlim/lvlim.hpp"
 
@@ -267,6 +268,17 @@ TEST(Api, AFailedSearchIsAStatusWithItsMessages) {
     const Limits fine = limits(setting, Kind::two_sided, 0.95);
     EXPECT_EQ(fine.status, Status::ok);
     EXPECT_TRUE(fine.messages.empty());
+    // A limit of the mean beyond the largest double is said, its status unchanged.
+    const LognormalMean huge =
+        lognormal_mean(summary_from_logs(3, 700.0, 2.0), Kind::two_sided, 0.95);
+    EXPECT_EQ(huge.limits.status, Status::ok);
+    EXPECT_TRUE(std::isinf(huge.mean_upper));
+    ASSERT_EQ(huge.limits.messages.size(), 1U);
+    EXPECT_EQ(huge.limits.messages[0],
+              "the upper limit of the mean, exp(" + number_text::shortest(huge.limits.upper) +
+                  "), exceeds the largest double and is given as infinity; its logarithm is exact");
+    EXPECT_TRUE(lognormal_mean(summary_from_logs(3, 700.0, 2.0), Kind::lower, 0.95)
+                    .limits.messages.empty());
 }
 
 // With refine, a limit the default tolerance cannot confirm is searched again; one that stays
