@@ -16,18 +16,24 @@ import lvlim
 LONG_CALL = """
 import sys, time, numpy as np, lvlim
 sigma = np.full(10**6, 2.5)
+x = np.exp(np.linspace(-2.0, 2.0, 100001))
 print("computing", flush=True)
 try:
-    lvlim.limits(sigma, 20.0, workers={workers})
+    {call}
     print("finished", flush=True)
 except KeyboardInterrupt:
     print("KeyboardInterrupt", flush=True)
 """
 
 
-@pytest.mark.parametrize("workers", [1, None])
-def test_ctrl_c_stops_a_long_call_at_once(workers):
-    child = subprocess.Popen([sys.executable, "-c", LONG_CALL.format(workers=workers)],
+@pytest.mark.parametrize("call", [
+    "lvlim.limits(sigma, 20.0, workers=1)",
+    "lvlim.limits(sigma, 20.0, workers=None)",
+    # A single sample at 10^5 levels: one call of the compiled module, minutes long.
+    "lvlim.lognormal_mean(x, confidence=np.linspace(0.5, 0.999, 10**5))",
+])
+def test_ctrl_c_stops_a_long_call_at_once(call):
+    child = subprocess.Popen([sys.executable, "-c", LONG_CALL.format(call=call)],
                              stdout=subprocess.PIPE, text=True, env=os.environ)
     try:
         assert child.stdout.readline() == "computing\n"
