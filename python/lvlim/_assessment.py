@@ -177,7 +177,8 @@ def assess(x, *, limit=None, percentile=0.95, confidence=0.95, kind="two-sided")
     ----------
     x : array_like
         The measurements, all finite and positive: 3 to 100001 of them, whose logarithms have a
-        standard deviation in [0.001, 10]. Any shape; it is flattened.
+        standard deviation in [0.001, 10]. Any shape; it is flattened. Masked values are
+        left out.
     limit : float, optional
         The limit value L, above 0, in the units of the measurements.
     percentile : float
@@ -210,6 +211,9 @@ def assess(x, *, limit=None, percentile=0.95, confidence=0.95, kind="two-sided")
     """
     from . import LognormalMean
 
+    if np.ma.isMaskedArray(x):
+        # Masked values are left out, as lognormal_mean leaves them out.
+        x = x.compressed()
     _refuse_non_detects(x)
     values = np.ascontiguousarray(np.asarray(x, dtype=np.float64).reshape(-1))
     if limit is not None:

@@ -25,6 +25,14 @@ def float_array(name, value) -> np.ndarray:
         raise TypeError(f"{name} must be a number or an array of numbers, not None")
     if isinstance(value, (str, bytes)):
         raise TypeError(f"{name} must be a number or an array of numbers, not {type(value).__name__}")
+    if np.ma.isMaskedArray(value):
+        # np.asarray would drop the mask and compute the masked cells as if they were given.
+        masked = np.ma.getmaskarray(value)
+        if masked.any():
+            first = int(np.argmax(masked.reshape(-1)))
+            raise ValueError(f"{name}{position(first, masked.shape)} is masked: every cell is "
+                             "computed, so give the values (compressed() or filled())")
+        value = np.ma.getdata(value)
     array = np.asarray(value)
     if array.dtype == object:
         flat = array.reshape(-1)

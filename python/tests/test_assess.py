@@ -87,6 +87,16 @@ def test_errors_are_value_errors(exposure):
         lvlim.assess([0.5, 1.2])
 
 
+def test_masked_values_are_left_out(exposure):
+    # As lognormal_mean leaves them out: the sample is the unmasked values alone.
+    x = np.array(twa(exposure) + [5000.0, -1.0])
+    masked = np.ma.masked_array(x, mask=x > 1000.0)
+    masked[-1] = np.ma.masked
+    a = lvlim.assess(masked, limit=30)
+    assert a.n == len(x) - 2
+    assert repr(a.as_dict()) == repr(lvlim.assess(x[:-2], limit=30).as_dict())
+
+
 def test_non_detects_are_refused_as_censored_data(exposure):
     # Text as a spreadsheet export gives it: numbers and non-detects side by side.
     quantified = [str(v) for v in twa(exposure)]

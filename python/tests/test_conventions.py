@@ -66,6 +66,11 @@ def test_every_cell_is_checked_before_any_is_computed():
     # A missing value is named as what it is, not as a NaN.
     with pytest.raises(ValueError, match=r"^mu\[1\] is None"):
         lvlim.limits(1.0, 20, mu=[0.0, None])
+    # So is a masked cell: its value behind the mask is no setting to compute.
+    with pytest.raises(ValueError, match=r"^sigma\[0, 1\] is masked"):
+        lvlim.limits(np.ma.masked_array([[1.0, 2.0]], mask=[[False, True]]), 20)
+    unmasked = np.ma.masked_array([1.0, 2.0], mask=False)
+    assert lvlim.limits(unmasked, 20) == lvlim.limits([1.0, 2.0], 20)
 
 
 def test_refinement_is_on_by_default_and_a_failure_says_why():
