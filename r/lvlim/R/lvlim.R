@@ -111,6 +111,9 @@ lvlim_limits <- function(sigma, nu, mu = 0, lambda = 0.5, gammasq = nu + 1,
     call <- sys.call()
     ci.type <- match.arg(ci.type)
     check_control(control)
+    # Before the default gammasq = nu + 1 is evaluated: R's own error for a character nu there
+    # would not say which argument is wrong.
+    nu <- as_numeric_arg(nu, "nu")
     args <- list(sigma = sigma, nu = nu, mu = mu, lambda = lambda, gammasq = gammasq,
                  conf.level = conf.level)
     for (name in names(args)) {
