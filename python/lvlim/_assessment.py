@@ -4,10 +4,12 @@ from __future__ import annotations
 
 import math
 import re
+import warnings
 
 import numpy as np
 
-from . import _lvlim
+from . import _checks, _lvlim
+from ._core import warn_beyond_doubles
 
 __all__ = ["assess", "Assessment"]
 
@@ -177,7 +179,8 @@ def assess(x, *, limit=None, percentile=0.95, confidence=0.95, kind="two-sided")
     ----------
     x : array_like
         The measurements, all finite and positive: 3 to 100001 of them, whose logarithms have a
-        standard deviation in [0.001, 10]. Any shape; it is flattened.
+        standard deviation in [0.001, 10]. Any shape; it is flattened. Masked values are
+        left out.
     limit : float, optional
         The limit value L, above 0, in the units of the measurements.
     percentile : float
@@ -193,12 +196,19 @@ def assess(x, *, limit=None, percentile=0.95, confidence=0.95, kind="two-sided")
     -------
     Assessment
 
+    Warns
+    -----
+    RuntimeWarning
+        When a limit of the mean, or the percentile's estimate or a limit, exceeds the largest
+        double (inf) or is below the smallest (0); the mean's log-scale limit holds it exactly.
+
     Raises
     ------
     ValueError
         For a measurement that is not finite and positive, a non-detect given as text
         ("<0.05", "ND": censored data need other methods), too few or too many measurements, a
-        spread out of range, or a limit, percentile or confidence out of its range.
+        spread out of range, or a limit, percentile or confidence out of its range. None and
+        pandas' NA are refused as NaN is; an integer beyond the doubles is named by position.
 
     Examples
     --------
@@ -210,10 +220,37 @@ def assess(x, *, limit=None, percentile=0.95, confidence=0.95, kind="two-sided")
     """
     from . import LognormalMean
 
+    if np.ma.isMaskedArray(x):
+        # Masked values are left out, as lognormal_mean leaves them out.
+        x = x.compressed()
     _refuse_non_detects(x)
-    values = np.ascontiguousarray(np.asarray(x, dtype=np.float64).reshape(-1))
+    values = np.ascontiguousarray(_measurements(x).reshape(-1))
     if limit is not None:
         limit = float(limit)
     fields = _lvlim.assess(values, limit, float(percentile), float(confidence), kind)
     fields["mean"] = LognormalMean(**fields["mean"])
-    return Assessment(**fields)
+    result = Assessment(**fields)
+    warn_beyond_doubles(result.mean, stacklevel=3)
+    pct = _ordinal(result.percentile)
+    for name, what in (("percentile_estimate", f"the estimate of the {pct} percentile"),
+                       ("percentile_lower", f"the lower limit of the {pct} percentile"),
+                       ("percentile_upper", f"the upper limit of the {pct} percentile")):
+        value = getattr(result, name)
+        if value == math.inf or value == 0.0:
+            how = ("exceeds the largest double and is reported as inf" if value == math.inf
+                   else "is below the smallest double and is reported as 0")
+            warnings.warn(f"{what}, {name}, {how}", RuntimeWarning, stacklevel=2)
+    return result
+
+
+def _measurements(x) -> np.ndarray:
+    """The measurements as float64: numbers given as text are read as numbers, None and pandas'
+    NA are NaN (and refused as NaN is), and a number beyond the doubles is named by position."""
+    array = x if isinstance(x, np.ndarray) else np.asarray(x)
+    if array.dtype != object:
+        return np.asarray(array, dtype=np.float64)
+    flat = array.reshape(-1)
+    numbers = np.empty(flat.size, dtype=object)
+    for i, item in enumerate(flat):
+        numbers[i] = float(item) if isinstance(item, (str, bytes)) else item
+    return _checks.float_array("x", numbers.reshape(array.shape), missing=True)[0]

@@ -5,6 +5,7 @@ array, the position of the first bad value."""
 
 from __future__ import annotations
 
+import math
 import numbers
 
 import numpy as np
@@ -19,27 +20,71 @@ def position(flat_index, shape) -> str:
     return "[" + ", ".join(str(int(i)) for i in np.unravel_index(flat_index, shape)) + "]"
 
 
-def float_array(name, value) -> np.ndarray:
-    """`value` as an array of float64; a None or a non-number in it is an error that names it."""
+def is_missing(item) -> bool:
+    """Whether an element of an object array is a missing value: None, or pandas' NA (known by
+    its type, so that pandas need not be imported)."""
+    return item is None or (type(item).__name__ == "NAType"
+                            and type(item).__module__.startswith("pandas"))
+
+
+def _double(name, where, item) -> float:
+    """One element of an object array as a double; one beyond the doubles' range is an error
+    that names it (float() would raise OverflowError without saying where)."""
+    try:
+        return float(item)
+    except OverflowError:
+        if isinstance(item, numbers.Integral):
+            digits = int(math.log10(abs(int(item)))) + 1
+            what = f"an integer of {digits} digits"
+        else:
+            what = f"a {type(item).__name__}"
+        raise ValueError(f"{name}{where} is {what}, too large for a double (at most about "
+                         "1.8e308)") from None
+
+
+def float_array(name, value, missing=False):
+    """`value` as an array of float64; a None or a non-number in it is an error that names it.
+
+    With `missing`, None and pandas' NA become NaN instead, and the result is a pair: the array
+    and a dict from the flat positions of those values to how they were given ("None", "<NA>").
+    """
     if value is None:
         raise TypeError(f"{name} must be a number or an array of numbers, not None")
     if isinstance(value, (str, bytes)):
         raise TypeError(f"{name} must be a number or an array of numbers, not {type(value).__name__}")
+    if np.ma.isMaskedArray(value):
+        # np.asarray would drop the mask and compute the masked cells as if they were given.
+        masked = np.ma.getmaskarray(value)
+        if masked.any():
+            first = int(np.argmax(masked.reshape(-1)))
+            raise ValueError(f"{name}{position(first, masked.shape)} is masked: every cell is "
+                             "computed, so give the values (compressed() or filled())")
+        value = np.ma.getdata(value)
     array = np.asarray(value)
+    absent = {}
     if array.dtype == object:
         flat = array.reshape(-1)
+        out = np.empty(flat.size, dtype=np.float64)
         for i, item in enumerate(flat):
-            if item is None:
-                raise ValueError(f"{name}{position(i, array.shape)} is None: a missing value "
-                                 "where a number is needed")
-            if not isinstance(item, numbers.Real):
+            if is_missing(item):
+                if not missing:
+                    raise ValueError(f"{name}{position(i, array.shape)} is {item!r}: a missing "
+                                     "value where a number is needed")
+                absent[i] = repr(item)
+                out[i] = math.nan
+            elif not isinstance(item, numbers.Real):
                 raise TypeError(f"{name}{position(i, array.shape)} = {item!r} is not a number")
+            else:
+                out[i] = _double(name, position(i, array.shape), item)
+        out = out.reshape(array.shape)
     elif not (np.issubdtype(array.dtype, np.number) or array.dtype == np.bool_):
         raise TypeError(f"{name} must be a number or an array of numbers, not an array of "
                         f"{array.dtype}")
     elif np.issubdtype(array.dtype, np.complexfloating):
         raise TypeError(f"{name} must be real, not complex")
-    return np.asarray(array, dtype=np.float64)
+    else:
+        out = np.asarray(array, dtype=np.float64)
+    return (out, absent) if missing else out
 
 
 def real(name, value) -> float:

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import math
+import warnings
 
 import numpy as np
 
@@ -270,7 +271,8 @@ class LognormalMean(_Result):
     messages : list of str
         What the searches reported, a line each.
     omitted : int
-        The NaN values left out under ``nan_policy="omit"`` (masked values are not counted).
+        The NaN and missing values (None, pandas' NA) left out under ``nan_policy="omit"``
+        (masked values are not counted).
     """
 
     FIELDS = ("n", "log_mean", "log_sd", "nu", "gammasquared", "confidence", "kind", "mvue",
@@ -329,12 +331,13 @@ class LognormalMean(_Result):
 
 def _samples(x, axis):
     """The samples of `x` as rows of a 2-D array, their shape, and the mask (or None), with
-    each row's positions in `x`."""
+    each row's positions in `x`, the shape of `x`, and its missing values (None, pandas' NA:
+    NaN in the rows) by flat position."""
     mask = None
     if np.ma.isMaskedArray(x):
         mask = np.ma.getmaskarray(x)
         x = np.ma.getdata(x)
-    values = _checks.float_array("x", x)
+    values, absent = _checks.float_array("x", x, missing=True)
     if axis is None:
         if values.ndim > 1:
             raise ValueError(f"x has shape {values.shape}: with axis=None it must be one "
@@ -342,7 +345,7 @@ def _samples(x, axis):
                              "row, or flatten it")
         values = values.reshape(1, -1)
         mask = None if mask is None else mask.reshape(1, -1)
-        return values, (), mask, np.arange(values.size).reshape(1, -1), (values.size,)
+        return values, (), mask, np.arange(values.size).reshape(1, -1), (values.size,), absent
     if values.ndim == 0:
         raise ValueError("x is a single number: axis needs an array")
     axis = _checks.integer("axis", axis, -values.ndim, values.ndim - 1)
@@ -353,7 +356,7 @@ def _samples(x, axis):
     where = moved[1].reshape(-1, values.shape[axis])
     if mask is not None:
         mask = np.moveaxis(mask, axis, -1).reshape(rows.shape)
-    return rows, batch, mask, where, values.shape
+    return rows, batch, mask, where, values.shape, absent
 
 
 def lognormal_mean(x, *, confidence=0.95, kind="two-sided", axis=None, nan_policy="raise"):
@@ -378,8 +381,8 @@ def lognormal_mean(x, *, confidence=0.95, kind="two-sided", axis=None, nan_polic
         None: ``x`` is one sample and must be 1-D. An integer: the axis along which ``x`` holds
         each sample, one sample per position of the other axes.
     nan_policy : {"raise", "omit"}
-        "raise": a NaN is an error that names its position. "omit": NaNs are left out, and
-        ``omitted`` counts them.
+        "raise": a NaN or a missing value (None, pandas' NA) is an error that names its
+        position. "omit": they are left out, and ``omitted`` counts them.
 
     Returns
     -------
@@ -388,6 +391,12 @@ def lognormal_mean(x, *, confidence=0.95, kind="two-sided", axis=None, nan_polic
         k_lower, k_upper, log_lower, log_upper, mean_lower, mean_upper, status, messages,
         omitted; arrays of the shape of the samples and then of the confidence levels when
         there are several of either.
+
+    Warns
+    -----
+    RuntimeWarning
+        When a limit of the mean exceeds the largest double (inf) or is below the smallest
+        (0); its log-scale limit holds it exactly.
 
     Raises
     ------
@@ -409,7 +418,7 @@ def lognormal_mean(x, *, confidence=0.95, kind="two-sided", axis=None, nan_polic
     kind = _checks.kind(kind)
     nan_policy = _checks.choice("nan_policy", nan_policy, ("raise", "omit"))
     levels = _checks.float_array("confidence", confidence)
-    rows, batch, mask, where, shape = _samples(x, axis)
+    rows, batch, mask, where, shape, absent = _samples(x, axis)
     samples, omitted = [], []
     for i in range(rows.shape[0]):
         row, at = rows[i], where[i]
@@ -424,7 +433,11 @@ def lognormal_mean(x, *, confidence=0.95, kind="two-sided", axis=None, nan_polic
                              "lognormal model needs positive values, whose logarithms exist")
         if nans.any():
             if nan_policy == "raise":
-                first = _checks.position(at[np.argmax(nans)], shape)
+                flat = int(at[np.argmax(nans)])
+                first = _checks.position(flat, shape)
+                if flat in absent:
+                    raise ValueError(f"x{first} is {absent[flat]}, a missing value: "
+                                     "nan_policy='omit' leaves missing values out")
                 raise ValueError(f"x{first} is NaN: nan_policy='omit' leaves NaNs out")
             row = row[~nans]
         omitted.append(int(nans.sum()))
@@ -432,7 +445,9 @@ def lognormal_mean(x, *, confidence=0.95, kind="two-sided", axis=None, nan_polic
     flat_levels = np.ascontiguousarray(levels.reshape(-1))
     results = [_lvlim.lognormal_mean(row, flat_levels, kind) for row in samples]
     if batch == () and levels.ndim == 0:
-        return LognormalMean(omitted=omitted[0], **results[0][0])
+        result = LognormalMean(omitted=omitted[0], **results[0][0])
+        warn_beyond_doubles(result)
+        return result
     out_shape = batch + levels.shape
     fields = {}
     for name in LognormalMean.FIELDS:
@@ -446,4 +461,28 @@ def lognormal_mean(x, *, confidence=0.95, kind="two-sided", axis=None, nan_polic
         fields[name] = array.reshape(out_shape)
     fields["kind"] = kind
     counts = np.repeat(np.array(omitted), flat_levels.size).reshape(out_shape)
-    return LognormalMean(omitted=counts, **fields)
+    result = LognormalMean(omitted=counts, **fields)
+    warn_beyond_doubles(result)
+    return result
+
+
+def warn_beyond_doubles(result, stacklevel=3) -> None:
+    """A RuntimeWarning for each side whose limit of the mean, exp of a finite log-scale limit,
+    is beyond the doubles: reported as inf (or 0), while log_lower or log_upper holds it."""
+    for side in ("lower", "upper"):
+        logs = np.asarray(getattr(result, "log_" + side), dtype=np.float64)
+        means = np.asarray(getattr(result, "mean_" + side), dtype=np.float64)
+        finite = np.isfinite(logs)
+        for beyond, how in ((finite & (means == math.inf), "exceeds the largest double and is "
+                             "reported as inf"),
+                            (finite & (means == 0.0), "is below the smallest double and is "
+                             "reported as 0")):
+            if not beyond.any():
+                continue
+            first = int(np.argmax(beyond.reshape(-1)))
+            where = "" if logs.ndim == 0 else f" at {_checks.position(first, logs.shape)}"
+            more = int(beyond.sum()) - 1
+            others = f" (and {more} more)" if more else ""
+            warnings.warn(f"the {side} limit of the mean{where}, "
+                          f"exp({logs.reshape(-1)[first]:.7g}), {how}{others}; log_{side} "
+                          "holds it exactly", RuntimeWarning, stacklevel=stacklevel)

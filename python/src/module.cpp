@@ -128,8 +128,11 @@ py::list lognormal_mean(const Input& x, const Input& confidence, const std::stri
     std::vector<lvlim::LognormalMean> results(levels.size());
     {
         const py::gil_scoped_release release;
+        // Thousands of levels take seconds: Ctrl-C is looked for between them.
+        lvlim_python::SignalPoll poll;
         // The first level checks and summarises the measurements; the others reuse the summary.
         for (std::size_t i = 0; i < levels.size(); ++i) {
+            poll();
             results[i] = i == 0 ? lvlim::lognormal_mean(values, kind, levels[i])
                                 : lvlim::lognormal_mean(results[0].summary, kind, levels[i]);
         }

@@ -7,6 +7,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cmath>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -42,6 +43,9 @@ lvlim::PlanSetting setting_of(double log_sd, std::optional<double> ratio,
     return s;
 }
 
+// Far beyond any supported n, and exact as a double and as a std::size_t.
+constexpr double max_count = 1.0e15;
+
 // power or expected ratio of flat arrays of equal length (n, log_sd, ratio; ratio NaN: none).
 py::dict values(const Input& n, const Input& log_sd, const Input& ratio,
                 const std::string& statistic, double percentile, double confidence,
@@ -60,9 +64,15 @@ py::dict values(const Input& n, const Input& log_sd, const Input& ratio,
         const py::gil_scoped_release release;
         for (std::size_t i = 0; i < size; ++i) {
             check_signals();
-            if (!(pn[i] >= 0.0 && pn[i] == static_cast<double>(static_cast<std::size_t>(pn[i])))) {
+            // Compared before the cast: a double beyond std::size_t (inf, 1e30) has no value
+            // as one.
+            if (!(std::isfinite(pn[i]) && pn[i] >= 0.0 && pn[i] == std::floor(pn[i]))) {
                 throw std::invalid_argument("n = " + std::to_string(pn[i]) +
                                             " is not a whole number of measurements");
+            }
+            if (pn[i] > max_count) {
+                throw std::invalid_argument("n = " + std::to_string(pn[i]) +
+                                            " is outside the supported range of measurements");
             }
             const auto count = static_cast<std::size_t>(pn[i]);
             const std::optional<double> r =

@@ -85,6 +85,35 @@ def test_errors_are_value_errors(exposure):
         lvlim.assess([0.5, 0.0, 1.2])
     with pytest.raises(ValueError):
         lvlim.assess([0.5, 1.2])
+    with pytest.raises(ValueError, match=r"^x\[3\] is an integer of 401 digits"):
+        lvlim.assess(np.array([0.5, 1.2, 0.8, 10**400], dtype=object))
+
+
+def test_limits_beyond_the_doubles_are_warned():
+    x = [1e308, 1e307, 1e306]
+    with pytest.warns(RuntimeWarning) as caught:
+        a = lvlim.assess(x, kind="upper")
+    assert [str(w.message) for w in caught] == [
+        f"the upper limit of the mean, exp({a.mean.log_upper:.7g}), exceeds the largest "
+        "double and is reported as inf; log_upper holds it exactly",
+        "the estimate of the 95th percentile, percentile_estimate, exceeds the largest double "
+        "and is reported as inf",
+        "the upper limit of the 95th percentile, percentile_upper, exceeds the largest double "
+        "and is reported as inf"]
+    assert math.isfinite(a.mean.log_upper) and a.percentile_upper == math.inf
+    # The same data scaled down: the percentile's limit is indeed beyond 1.8e308 at full scale.
+    scaled = lvlim.assess([v / 1e300 for v in x], kind="upper")
+    assert 1.8e8 < scaled.percentile_upper < math.inf
+
+
+def test_masked_values_are_left_out(exposure):
+    # As lognormal_mean leaves them out: the sample is the unmasked values alone.
+    x = np.array(twa(exposure) + [5000.0, -1.0])
+    masked = np.ma.masked_array(x, mask=x > 1000.0)
+    masked[-1] = np.ma.masked
+    a = lvlim.assess(masked, limit=30)
+    assert a.n == len(x) - 2
+    assert repr(a.as_dict()) == repr(lvlim.assess(x[:-2], limit=30).as_dict())
 
 
 def test_non_detects_are_refused_as_censored_data(exposure):

@@ -16,18 +16,24 @@ import lvlim
 LONG_CALL = """
 import sys, time, numpy as np, lvlim
 sigma = np.full(10**6, 2.5)
+x = np.exp(np.linspace(-2.0, 2.0, 100001))
 print("computing", flush=True)
 try:
-    lvlim.limits(sigma, 20.0, workers={workers})
+    {call}
     print("finished", flush=True)
 except KeyboardInterrupt:
     print("KeyboardInterrupt", flush=True)
 """
 
 
-@pytest.mark.parametrize("workers", [1, None])
-def test_ctrl_c_stops_a_long_call_at_once(workers):
-    child = subprocess.Popen([sys.executable, "-c", LONG_CALL.format(workers=workers)],
+@pytest.mark.parametrize("call", [
+    "lvlim.limits(sigma, 20.0, workers=1)",
+    "lvlim.limits(sigma, 20.0, workers=None)",
+    # A single sample at 10^5 levels: one call of the compiled module, minutes long.
+    "lvlim.lognormal_mean(x, confidence=np.linspace(0.5, 0.999, 10**5))",
+])
+def test_ctrl_c_stops_a_long_call_at_once(call):
+    child = subprocess.Popen([sys.executable, "-c", LONG_CALL.format(call=call)],
                              stdout=subprocess.PIPE, text=True, env=os.environ)
     try:
         assert child.stdout.readline() == "computing\n"
@@ -60,6 +66,11 @@ def test_every_cell_is_checked_before_any_is_computed():
     # A missing value is named as what it is, not as a NaN.
     with pytest.raises(ValueError, match=r"^mu\[1\] is None"):
         lvlim.limits(1.0, 20, mu=[0.0, None])
+    # So is a masked cell: its value behind the mask is no setting to compute.
+    with pytest.raises(ValueError, match=r"^sigma\[0, 1\] is masked"):
+        lvlim.limits(np.ma.masked_array([[1.0, 2.0]], mask=[[False, True]]), 20)
+    unmasked = np.ma.masked_array([1.0, 2.0], mask=False)
+    assert lvlim.limits(unmasked, 20) == lvlim.limits([1.0, 2.0], 20)
 
 
 def test_refinement_is_on_by_default_and_a_failure_says_why():
@@ -111,6 +122,10 @@ def test_results_follow_scipys_conventions():
     (lambda: lvlim.lognormal_mean([1, 2, 3], nan_policy="drop"), ValueError,
      "nan_policy 'drop' is not one of 'raise', 'omit'"),
     (lambda: lvlim.lognormal_mean([1, 2, None, 4]), ValueError, r"x\[2\] is None"),
+    (lambda: lvlim.lognormal_mean([1, 2, 3, 10**400]), ValueError,
+     r"x\[3\] is an integer of 401 digits, too large for a double"),
+    (lambda: lvlim.limits(1.0, np.array([[20], [-10**400]], dtype=object)), ValueError,
+     r"nu\[1, 0\] is an integer of 401 digits, too large for a double"),
     (lambda: lvlim.lognormal_mean(np.ones((30, 4))), ValueError,
      r"x has shape \(30, 4\): with axis=None it must be one sample"),
 ])
@@ -145,3 +160,30 @@ def test_lognormal_mean_takes_samples_along_an_axis_with_masks_and_nans():
     holes[12, 3] = -1.0
     with pytest.raises(ValueError, match=r"^measurement -1 is not positive and finite \(x\[12, 3\]\)"):
         lvlim.lognormal_mean(holes, axis=0, nan_policy="omit")
+
+
+def test_none_and_pandas_na_are_missing_values_as_nan_is():
+    x = [3.2, None, 5.1, 12.7, math.nan, 8.4, 2.1]
+    with pytest.raises(ValueError, match=r"^x\[1\] is None, a missing value: nan_policy='omit'"):
+        lvlim.lognormal_mean(x)
+    omitted = lvlim.lognormal_mean(x, nan_policy="omit")
+    assert omitted.omitted == 2
+    clean = lvlim.lognormal_mean([3.2, 5.1, 12.7, 8.4, 2.1])
+    assert repr(omitted.as_dict()) == repr(clean.as_dict())
+
+
+def test_nullable_pandas_columns_have_missing_values():
+    pd = pytest.importorskip("pandas")
+    frame = pd.DataFrame({"a": pd.array([3.2, None, 5.1, 12.7, 8.4], dtype="Float64"),
+                          "b": pd.array([3, 5, None, None, 8], dtype="Int64")})
+    with pytest.raises(ValueError, match=r"^x\[1, 0\] is <NA>, a missing value"):
+        lvlim.lognormal_mean(frame, axis=0)
+    by_column = lvlim.lognormal_mean(frame, axis=0, nan_policy="omit")
+    assert list(by_column.omitted) == [1, 2] and list(by_column.n) == [4, 3]
+    assert by_column.mvue[1] == lvlim.lognormal_mean([3.0, 5.0, 8.0]).mvue
+    column = lvlim.lognormal_mean(frame["a"], nan_policy="omit")
+    assert column.omitted == 1 and column.mvue == by_column.mvue[0]
+    # assess has no nan_policy: NA is refused as a NaN is.
+    with pytest.raises(ValueError, match="^measurement nan is not positive"):
+        lvlim.assess(frame["b"])
+    assert lvlim.assess(frame["b"].dropna()).n == 3

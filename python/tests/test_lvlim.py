@@ -5,6 +5,7 @@ import json
 import math
 import subprocess
 import threading
+import warnings
 
 import numpy as np
 import pytest
@@ -257,6 +258,25 @@ def test_lognormal_mean_fields_are_lvlim_datas_json_row(lvlim_data_exe, concentr
                 assert value == theirs, name
         else:
             assert value == theirs, name
+
+
+def test_a_limit_of_the_mean_beyond_the_doubles_is_warned_and_its_log_kept():
+    x = np.array([1e308, 1e307, 1e306])
+    beyond = (r"the upper limit of the mean{}, exp\(7\d\d\.\d+\), exceeds the largest double "
+              r"and is reported as inf{}; log_upper holds it exactly$")
+    with pytest.warns(RuntimeWarning, match="^" + beyond.format("", "")) as caught:
+        big = lvlim.lognormal_mean(x)
+    assert len(caught) == 1 and big.status == "ok" and big.mean_upper == math.inf
+    # Scaled down, nothing overflows; the log-scale limits move by the log of the factor.
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        small = lvlim.lognormal_mean(x / 1e300)
+    assert big.log_upper == pytest.approx(small.log_upper + 300 * math.log(10), abs=1e-7)
+    assert big.mean_lower == pytest.approx(small.mean_lower * 1e300, rel=1e-12)
+    with pytest.warns(RuntimeWarning, match="^" + beyond.format(r" at \[1, 0\]",
+                                                                 r" \(and 1 more\)")):
+        many = lvlim.lognormal_mean(np.stack([x / 1e300, x]), axis=-1, confidence=[0.9, 0.95])
+    assert list(np.isinf(many.mean_upper).reshape(-1)) == [False, False, True, True]
 
 
 def test_docstrings_everywhere():

@@ -2,6 +2,7 @@
 broadcasting, range errors, and Ctrl-C during a long search."""
 
 import json
+import math
 import os
 import signal
 import subprocess
@@ -96,6 +97,14 @@ def test_broadcasts_over_n_gsd_and_ratio():
 def test_values_out_of_range_raise_value_error(call):
     with pytest.raises(ValueError):
         call()
+
+
+def test_an_n_beyond_a_count_is_named_as_given():
+    # inf and 1e30 have no value as a count: each is refused as what it is.
+    with pytest.raises(ValueError, match=r"^n = inf is not a whole number"):
+        lvlim.power([10, math.inf], gsd=2.0, ratio=0.5)
+    with pytest.raises(ValueError, match=r"^n = 1000000000000000019884624838656\.0+ is outside"):
+        lvlim.expected_ratio(1e30, gsd=2.0)
 
 
 def test_ctrl_c_stops_a_long_computation():

@@ -33,6 +33,18 @@ lvlim_assess <- function(x, limit = NULL, percentile = 0.95, conf.level = 0.95,
             "(assessment_status \"", a$assessment_status, "\"): ",
             paste(a$messages, collapse = "; ")), call))
     }
+    for (side in c("lower", "upper")) {
+        warn_beyond_doubles(side, a$mean[[paste0("log_", side)]],
+                            a$mean[[paste0("mean_", side)]], call)
+    }
+    for (field in c("percentile_estimate", "percentile_lower", "percentile_upper")) {
+        value <- a[[field]]
+        if (!is.na(value) && (value == 0 || is.infinite(value))) {
+            warning(simpleWarning(sprintf("%s %s the doubles and is reported as %s", field,
+                                          if (value == 0) "underflows" else "overflows",
+                                          format(value)), call))
+        }
+    }
     a$confidence <- conf.level
     a$kind <- ci.type
     a$data.name <- data.name

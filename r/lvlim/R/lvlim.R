@@ -111,6 +111,9 @@ lvlim_limits <- function(sigma, nu, mu = 0, lambda = 0.5, gammasq = nu + 1,
     call <- sys.call()
     ci.type <- match.arg(ci.type)
     check_control(control)
+    # Before the default gammasq = nu + 1 is evaluated: R's own error for a character nu there
+    # would not say which argument is wrong.
+    nu <- as_numeric_arg(nu, "nu")
     args <- list(sigma = sigma, nu = nu, mu = mu, lambda = lambda, gammasq = gammasq,
                  conf.level = conf.level)
     for (name in names(args)) {
@@ -137,16 +140,19 @@ mean_limits <- function(x, conf.level, ci.type, call) {
     m <- with_engine(.lognormal_mean(x, conf.level, ci.type, lvlim_control()), call)
     warn_failed(m$status, list(m$messages), call)
     for (side in c("lower", "upper")) {
-        log_limit <- m[[paste0("log.", side)]]
-        mean_limit <- m[[paste0("mean.", side)]]
-        if (!is.na(log_limit) && is.finite(log_limit) && (mean_limit == 0 || is.infinite(mean_limit))) {
-            warning(simpleWarning(sprintf(
-                "the %s limit of the mean, exp(%s), %s the doubles and is reported as %s",
-                side, format(log_limit, digits = 7),
-                if (mean_limit == 0) "underflows" else "overflows", format(mean_limit)), call))
-        }
+        warn_beyond_doubles(side, m[[paste0("log.", side)]], m[[paste0("mean.", side)]], call)
     }
     m
+}
+
+# A warning when a limit of the mean, exp of a finite log-scale limit, is beyond the doubles.
+warn_beyond_doubles <- function(side, log_limit, mean_limit, call) {
+    if (!is.na(log_limit) && is.finite(log_limit) && (mean_limit == 0 || is.infinite(mean_limit))) {
+        warning(simpleWarning(sprintf(
+            "the %s limit of the mean, exp(%s), %s the doubles and is reported as %s",
+            side, format(log_limit, digits = 7),
+            if (mean_limit == 0) "underflows" else "overflows", format(mean_limit)), call))
+    }
 }
 
 elnorm_exact_ci <- function(x, conf.level = 0.95, ci.type = "two-sided",

@@ -25,10 +25,16 @@ plan_values <- function(quantity, n, log_sd, ratio, statistic, percentile, conf.
     n <- rep_len(n, size)
     log_sd <- rep_len(log_sd, size)
     ratio <- rep_len(ratio, size)
-    bad <- !is.na(n) & (n != round(n) | n < 0)
+    bad <- !is.na(n) & (!is.finite(n) | n != round(n) | n < 0)
     if (any(bad)) {
         stop(simpleError(sprintf("n = %s is not a whole number of measurements",
                                  format(n[which(bad)[1L]])), call))
+    }
+    # The engine takes n as a count: a double beyond one (1e30) has no value as one.
+    huge <- !is.na(n) & n > 1e15
+    if (any(huge)) {
+        stop(simpleError(sprintf("n = %s is outside the supported range of measurements",
+                                 format(n[which(huge)[1L]])), call))
     }
     known <- !is.na(n) & !is.na(log_sd) & (quantity != "power" | !is.na(ratio))
     value <- rep(NA_real_, size)

@@ -92,3 +92,18 @@ test_that("lvlim_assess refuses non-detects as censored data", {
     expect_error(lvlim_assess(quantified), "'x' must be numeric", fixed = TRUE)
     expect_error(lvlim_assess(c(quantified, "Ndola")), "'x' must be numeric", fixed = TRUE)
 })
+
+test_that("lvlim_assess reports limits beyond the doubles", {
+    warnings <- character()
+    a <- withCallingHandlers(lvlim_assess(c(1e308, 1e307, 1e306), ci.type = "upper"),
+                             warning = function(w) {
+                                 warnings <<- c(warnings, conditionMessage(w))
+                                 invokeRestart("muffleWarning")
+                             })
+    expect_match(warnings[1],
+                 "^the upper limit of the mean, exp\\([0-9.]+\\), overflows the doubles")
+    expect_identical(warnings[-1], c(
+        "percentile_estimate overflows the doubles and is reported as Inf",
+        "percentile_upper overflows the doubles and is reported as Inf"))
+    expect_true(is.finite(a$mean$log_upper))
+})

@@ -122,6 +122,7 @@ test_that("a row out of range gives NA and a status, named in R's spellings", {
     expect_warning(lvlim_limits(1, 20, gammasq = -1), "gammasq = -1 is outside")
     expect_warning(lvlim_limits(1, 20, gammasq = Inf), "gammasq = Inf is outside")
     expect_error(lvlim_limits("1", 20), "'sigma' must be numeric")
+    expect_error(lvlim_limits(1, "20"), "'nu' must be numeric")
     expect_error(lvlim_limits(1, 20, ci.type = "both"), "should be one of")
     expect_error(lvlim_limits(1, 20, control = list()), "lvlim_control")
     expect_error(lvlim_control(bessel.arg.top = 900), "at most 800")

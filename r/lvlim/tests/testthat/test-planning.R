@@ -59,6 +59,8 @@ test_that("values out of their range are errors with the library's message", {
     expect_error(lvlim_power(10, gsd = 2, ratio = 0), "above 0")
     expect_error(lvlim_power(2, gsd = 2, ratio = 0.5), "outside the supported range")
     expect_error(lvlim_power(10.5, gsd = 2, ratio = 0.5), "whole number")
+    expect_error(lvlim_power(c(10, Inf), gsd = 2, ratio = 0.5), "n = Inf is not a whole number")
+    expect_error(lvlim_expected_ratio(1e30, gsd = 2), "n = 1e\\+30 is outside")
     expect_error(lvlim_sample_size(gsd = 2, ratio = 0.5, power = 1), "strictly between 0 and 1")
     expect_error(lvlim_sample_size(gsd = 2, ratio = 0.5, n = c(10, 5)), "is empty")
     expect_error(lvlim_sample_size(gsd = 2, expected.ratio = 0.9), "above 1")
