@@ -255,7 +255,27 @@ std::optional<std::size_t> column_number(std::string_view text) {
     return value;
 }
 
-// Adds the values to the summary, refusing one past the supported number.
+// Half a unit in the last place written in a number ("1.18": 0.005, "12": 0.5, "1.2E3": 50).
+double half_last_place(std::string_view text) {
+    const std::size_t e = text.find_first_of("eE");
+    const std::string_view mantissa = text.substr(0, e);
+    const std::size_t point = mantissa.find('.');
+    long places =
+        point == std::string_view::npos ? 0 : static_cast<long>(mantissa.size() - point - 1);
+    if (e != std::string_view::npos) {
+        long exponent = 0;
+        std::string_view digits = text.substr(e + 1);
+        if (digits.starts_with('+')) {
+            digits.remove_prefix(1);
+        }
+        std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
+        places -= exponent;
+    }
+    return 0.5 * std::pow(10.0, -static_cast<double>(places));
+}
+
+// Adds the values to the summary, refusing one past the supported number. It keeps the sum of
+// the values before the last, in the order read, for the check of a row of totals.
 class Collector {
   public:
     Collector(const std::string& source, std::vector<double>* values)
@@ -272,10 +292,35 @@ class Collector {
                             std::to_string(min_measurements) + " to " +
                             std::to_string(max_measurements) + " measurements");
         }
+        if (summariser_.count() > 0) {
+            sum_before_last_ += last_;
+        }
         summariser_.add(parsed.value);
+        last_ = parsed.value;
+        last_text_ = trim(text);
+        last_where_ = where;
         if (values_ != nullptr) {
             values_->push_back(parsed.value);
         }
+    }
+
+    // Refuses a last value that is the sum of those above it, as written (rounded to its
+    // places): the row of totals a spreadsheet adds under its data, without a label. A
+    // measurement that equals that sum anywhere else is read.
+    void check_last() const {
+        const std::size_t n = summariser_.count();
+        if (n < 4 || !std::isfinite(sum_before_last_)) {
+            return;
+        }
+        const double slack = half_last_place(last_text_) + 1e-12 * sum_before_last_;
+        if (!(std::fabs(last_ - sum_before_last_) <= slack)) {
+            return;
+        }
+        throw DataError(last_where_ + ": " + quoted(last_text_) + " is the sum of the " +
+                        std::to_string(n - 1) +
+                        " values above it: a row of totals is not a measurement; remove it (a "
+                        "measurement that happens to equal that sum is read when it is not the "
+                        "last)");
     }
 
     [[nodiscard]] Summary summary() const {
@@ -293,66 +338,78 @@ class Collector {
     const std::string& source_;
     std::vector<double>* values_;
     Summariser summariser_;
+    double sum_before_last_ = 0.0;
+    double last_ = 0.0;
+    std::string last_text_;
+    std::string last_where_;
 };
 
-// Whether a field of a table labels a row of totals or averages a spreadsheet adds under the
-// data ("Total", "Grand total:", "Mean"): such a row is no measurement.
+// Whether a field of a table labels a row of totals or statistics a spreadsheet adds under the
+// data ("Total", "Grand total:", "Mittelwert", "Std. dev."), in the languages of the usual
+// exports: such a row is no measurement.
 bool labels_a_summary(std::string_view field) {
-    field = trim(field);
-    if (field.ends_with(':')) {
-        field.remove_suffix(1);
+    std::string word;
+    for (const char c : trim(field)) {
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    std::string lower;
-    for (const char c : field) {
-        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    while (!word.empty() && (word.back() == ':' || is_blank(word.back()))) {
+        word.pop_back();
     }
-    static constexpr std::array<std::string_view, 18> labels = {
-        "total", "totals",  "grand total", "subtotal",   "sub-total",    "sum",
-        "summe", "gesamt",  "insgesamt",   "somme",      "suma",         "totale",
-        "mean",  "average", "avg",         "mittelwert", "durchschnitt", "moyenne"};
-    return std::find(labels.begin(), labels.end(), lower) != labels.end();
+    static constexpr std::array<std::string_view, 32> labels = {
+        "total",  "totals",      "grand total",  "subtotal",
+        "sub-total", "sum",      "sums",         "summe",
+        "gesamt", "insgesamt",   "gesamtsumme",  "somme",
+        "total g\xC3\xA9n\xC3\xA9ral", "totaal", "som", "suma",
+        "totale", "somma",       "\xCE\xA3",     "mean",
+        "average", "avg",        "mittelwert",   "durchschnitt",
+        "moyenne", "media",      "promedio",     "gemiddelde",
+        "median", "stdev",       "std. dev.",    "standard deviation"};
+    return std::find(labels.begin(), labels.end(), word) != labels.end();
 }
 
-// The rows of a table that a label in another column marks as totals or averages. A label
-// that stands in one row only is one: the same word in many rows ("total" beside "dissolved"
-// in a column of fractions) is data.
+// The rows of a table that a label in another column marks as totals or statistics. A label
+// that stands in one row only is one, wherever the row is: the same text in many rows of its
+// column ("total" beside "dissolved" in a column of fractions) is data. Only the labels are
+// kept, one entry for each column and text.
 class SummaryRows {
   public:
     void row(const std::vector<std::string>& fields, std::size_t value_column,
-             const std::string& where) {
+             const std::string& where, const std::string& column_label) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (i == value_column || !labels_a_summary(fields[i])) {
                 continue;
             }
-            std::string key = std::to_string(i) + ":" + std::string(trim(fields[i]));
-            std::transform(key.begin(), key.end(), key.begin(), [](char c) {
-                return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const std::string_view text = trim(fields[i]);
+            const auto it = std::find_if(found_.begin(), found_.end(), [&](const Found& f) {
+                return f.column == i && f.label == text;
             });
-            const auto it = std::find_if(found_.begin(), found_.end(),
-                                         [&](const Found& f) { return f.key == key; });
             if (it == found_.end()) {
-                found_.push_back({key, std::string(trim(fields[i])), where, 1});
+                found_.push_back({i, std::string(text),
+                                  where + ": " + quoted(text) +
+                                      " labels a row of totals or statistics, not a "
+                                      "measurement; its value " +
+                                      quoted(trim(fields[value_column])) + " in " + column_label +
+                                      " would be read as one: remove the row",
+                                  1});
             } else {
                 ++it->count;
             }
         }
     }
-    // Refuses the table when a row is one of totals or averages.
+    // Refuses the table at its first row of totals or statistics.
     void check() const {
         for (const Found& f : found_) {
             if (f.count == 1) {
-                throw DataError(f.where + ": the row is labelled " + quoted(f.label) +
-                                ", a total or an average of the measurements, not one of them: "
-                                "remove the row");
+                throw DataError(f.message);
             }
         }
     }
 
   private:
     struct Found {
-        std::string key; // the column and the label
+        std::size_t column;
         std::string label;
-        std::string where;
+        std::string message;
         std::size_t count;
     };
     std::vector<Found> found_;
@@ -725,6 +782,7 @@ Data read_lines(LineReader& lines, const std::string& source, const ReadOptions&
                 collector.add(items[i], at_line() + ", value " + std::to_string(i + 1));
             }
         } while (lines.next(line));
+        collector.check_last();
         return {collector.summary(), ""};
     }
 
@@ -800,8 +858,8 @@ Data read_lines(LineReader& lines, const std::string& source, const ReadOptions&
             }
             throw DataError(message);
         }
-        summaries.row(fields, column - 1, at_line());
         collector.add(fields[column - 1], at_line() + ", " + label);
+        summaries.row(fields, column - 1, at_line(), label);
     };
     if (!header) {
         take(first);
@@ -817,6 +875,7 @@ Data read_lines(LineReader& lines, const std::string& source, const ReadOptions&
         }
     }
     summaries.check();
+    collector.check_last();
     return {collector.summary(), label};
 }
 

@@ -680,8 +680,16 @@ TEST(DataFiles, ErrorsNameTheirPlace) {
         // Exported from a spreadsheet: a row of totals under the data, and an error value,
         // which begins with '#' like a comment; neither may be read, nor dropped unsaid.
         {"a row of totals", {"--column=conc"}, "id,conc\nA,1.2\nB,1.5\nC,3.4\nTotal:,6.1\n", 1,
-         in + ", line 5: the row is labelled 'Total:', a total or an average of the measurements, "
-         "not one of them: remove the row\n"},
+         in + ", line 5: 'Total:' labels a row of totals or statistics, not a measurement; its "
+         "value '6.1' in column 2 (conc) would be read as one: remove the row\n"},
+        {"a row of statistics in another language", {"--column=2"},
+         "id;conc\nA;1.2\nB;1.5\nC;3.4\nStd. Dev.:;1.2\n", 1,
+         in + ", line 5: 'Std. Dev.:' labels a row of totals or statistics, not a measurement; "
+         "its value '1.2' in column 2 (conc) would be read as one: remove the row\n"},
+        {"an unlabelled row of totals", {}, "1.2 1.5\n3.4\n6.1\n", 1,
+         in + ", line 3, value 1: '6.1' is the sum of the 3 values above it: a row of totals is "
+         "not a measurement; remove it (a measurement that happens to equal that sum is read "
+         "when it is not the last)\n"},
         {"an error value alone on its line", {}, "conc\n1.2\n#N/A\n3.4\n2.2\n", 1,
          in + ", line 3, column 1 (conc): '#N/A' is a spreadsheet's error value (a formula that "
          "failed, or a missing value), not a measurement: mend the cell or remove its row\n"},

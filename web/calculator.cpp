@@ -4,13 +4,11 @@
 #include "web/calculator.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstddef>
 #include <charconv>
 #include <cmath>
 #include <exception>
-#include <map>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -336,150 +334,6 @@ void offer_columns(Outcome& out, const TableScan& scan, std::string& column) {
     }
 }
 
-// Rows that a spreadsheet puts under its measurements and that are none: a row labelled as a
-// total or a statistic, or a last value that is the sum of the values above it. Read as
-// measurements they would change every result without a word, so they are refused, named.
-
-// The whole text of a cell that labels such a row, in the languages of the usual exports.
-bool labels_a_summary_row(std::string_view cell) {
-    std::string word;
-    for (const char c : cell) {
-        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    while (!word.empty() && (word.back() == ':' || word.back() == ' ')) {
-        word.pop_back();
-    }
-    static constexpr std::array<std::string_view, 30> labels = {
-        "total", "totals", "grand total", "subtotal", "sum", "sums", "summe", "gesamt",
-        "gesamtsumme", "somme", "total g\xC3\xA9n\xC3\xA9ral", "totaal", "som", "suma",
-        "totale", "somma", "\xCE\xA3", "mean", "average", "avg", "mittelwert", "durchschnitt",
-        "moyenne", "media", "promedio", "gemiddelde", "median", "stdev", "std. dev.",
-        "standard deviation"};
-    return std::find(labels.begin(), labels.end(), word) != labels.end();
-}
-
-// Half a unit in the last place written in a number ("1.18": 0.005, "12": 0.5, "1.2E3": 50).
-double half_last_place(std::string_view text) {
-    const std::size_t e = text.find_first_of("eE");
-    const std::string_view mantissa = text.substr(0, e);
-    const std::size_t point = mantissa.find('.');
-    long places = point == std::string_view::npos
-                      ? 0
-                      : static_cast<long>(mantissa.size() - point - 1);
-    if (e != std::string_view::npos) {
-        long exponent = 0;
-        std::string_view digits = text.substr(e + 1);
-        if (digits.starts_with('+')) {
-            digits.remove_prefix(1);
-        }
-        std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
-        places -= exponent;
-    }
-    return 0.5 * std::pow(10.0, -static_cast<double>(places));
-}
-
-// The message for a row of totals or statistics among the measurements read, or nullopt.
-// `values` are the measurements in the order read; `where` names the column read ("" for a
-// list).
-std::optional<std::string> summary_row(const TableScan& scan, const std::string& column,
-                                       std::span<const double> values, const std::string& source,
-                                       const std::string& where) {
-    struct Item {
-        std::size_t line;
-        std::string text;
-    };
-    std::vector<Item> items;
-    if (scan.table) {
-        std::size_t index = 0;
-        const auto [ptr, ec] = std::from_chars(column.data(), column.data() + column.size(), index);
-        if (ec != std::errc{} || ptr != column.data() + column.size() || index == 0) {
-            return std::nullopt;
-        }
-        // The rows with a value, each with the first of its cells that labels a summary.
-        struct Row {
-            std::size_t line;
-            std::vector<std::string> fields;
-            std::size_t label; // the cell's index, or fields.size()
-        };
-        std::vector<Row> rows;
-        std::map<std::pair<std::size_t, std::string>, std::size_t> seen; // (column, text) -> rows
-        for (std::size_t i = scan.body; i < scan.lines.size(); ++i) {
-            std::vector<std::string> fields;
-            try {
-                fields = data::split_fields(scan.lines[i].second, scan.separator);
-            } catch (const data::DataError&) {
-                return std::nullopt;
-            }
-            if (fields.size() < index) {
-                continue;
-            }
-            std::size_t label = fields.size();
-            for (std::size_t c = 0; c < fields.size(); ++c) {
-                ++seen[{c, fields[c]}];
-                if (c + 1 != index && label == fields.size() && labels_a_summary_row(fields[c])) {
-                    label = c;
-                }
-            }
-            items.push_back({scan.lines[i].first, fields[index - 1]});
-            rows.push_back({scan.lines[i].first, std::move(fields), label});
-        }
-        // A label counts when its text is its column's only one of the kind ("Total" in a
-        // column of dust fractions is no total) and its row is in the block of such rows that
-        // ends the table.
-        const auto labelled = [&](const Row& row) {
-            return row.label < row.fields.size() && seen[{row.label, row.fields[row.label]}] == 1;
-        };
-        std::size_t first = rows.size();
-        while (first > 0 && labelled(rows[first - 1])) {
-            --first;
-        }
-        if (first < rows.size()) {
-            const Row& row = rows[first];
-            return source + ", line " + std::to_string(row.line) + ": " +
-                   data::quoted(row.fields[row.label]) + " labels a row of totals or statistics, "
-                   "not a measurement; its value " + data::quoted(row.fields[index - 1]) + " in " +
-                   where + " would be read as one: remove the row";
-        }
-    } else {
-        // A single column under a header, or a list.
-        bool header = scan.layout.header;
-        for (const auto& [number, line] : scan.lines) {
-            const std::string_view data = line.substr(0, line.find('#'));
-            if (header && data.find_first_not_of(" \t") != std::string_view::npos) {
-                header = false;
-                continue;
-            }
-            try {
-                for (std::string& item : data::split_list(line)) {
-                    items.push_back({number, std::move(item)});
-                }
-            } catch (const data::DataError&) {
-                return std::nullopt;
-            }
-        }
-    }
-    // The values read are the items in order: anything else, and nothing is said.
-    if (items.size() != values.size() || values.size() < 4) {
-        return std::nullopt;
-    }
-    const double last = values.back();
-    double sum = 0.0;
-    for (const double v : values.first(values.size() - 1)) {
-        sum += v;
-    }
-    // The sum as written: rounded to its places.
-    const double slack = half_last_place(items.back().text) + 1e-12 * sum;
-    if (!std::isfinite(sum) || !(std::fabs(last - sum) <= slack)) {
-        return std::nullopt;
-    }
-    const std::string at = source + ", line " + std::to_string(items.back().line) +
-                           (where.empty() ? "" : ", " + where);
-    return at + ": " + data::quoted(items.back().text) + " is the sum of the " +
-           std::to_string(values.size() - 1) + " values above it: a row of totals is not a "
-           "measurement; remove it (a measurement that happens to equal that sum is read when it "
-           "is not the last)";
-}
-
 } // namespace
 
 Confidences read_confidences(std::string_view text) {
@@ -586,9 +440,6 @@ Outcome from_measurements(std::string_view text, const std::string& source,
             return refuse("data", source + ": " + *refused);
         }
         out.read_from = data.column;
-        if (const auto total = summary_row(scan, out.column, out.values, source, data.column)) {
-            return refuse("data", *total);
-        }
         compute_rows(out, data.summary, out.values, kind, levels, assessment, "data",
                      source + ": ");
     } catch (const data::DataError& e) {

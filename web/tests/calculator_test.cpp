@@ -149,7 +149,11 @@ TEST(CalculatorData, SpreadsheetSummaryRowsAreRefused) {
         {body + "\t\t0.73\t\n", "x, line 6, column 3 (Conc (mg/m3)): '0.73' is the sum of the "
                                  "4 values above it"},
         {"conc\n1.004\n2.113\n0.5\n3.62\n", "x, line 5, column 1 (conc): '3.62' is the sum"},
-        {"1.5 2.25 3\n6.75\n", "x, line 2: '6.75' is the sum of the 3 values above it"},
+        {"1.5 2.25 3\n6.75\n", "x, line 2, value 1: '6.75' is the sum of the 3 values above it"},
+        // A label that stands once in its column marks a row of totals wherever it is (a
+        // subtotal between two groups of rows).
+        {"fraction;conc\nrespirable;1.2\nTotal;0.4\nrespirable;2.1\n",
+         "x, line 3: 'Total' labels a row"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -160,11 +164,10 @@ TEST(CalculatorData, SpreadsheetSummaryRowsAreRefused) {
         EXPECT_TRUE(out.rows.empty());
     }
     // Near the sum but beyond the rounding of its places, the sum placed before the last, a
-    // sum beyond the doubles, or a word of the kind that is one of a column's values, or not in
-    // the rows that end the table: measurements.
+    // sum beyond the doubles, or a word of the kind that is one of a column's values:
+    // measurements.
     for (const char* text : {"1.5 2.25 3\n6.76\n", "1.5 2.25 6.75\n3\n", "1.7e308 1.7e308 1.6e308 1.6e308\n",
-                             "fraction;conc\nTotal;1.2\nrespirable;0.4\nTotal;2.1\nTotal;0.9\n",
-                             "fraction;conc\nrespirable;1.2\nTotal;0.4\nrespirable;2.1\n"}) {
+                             "fraction;conc\nTotal;1.2\nrespirable;0.4\nTotal;2.1\nTotal;0.9\n"}) {
         EXPECT_TRUE(lvlim::web::from_measurements(text, "x", "", "upper", "0.95").errors.empty())
             << text;
     }
