@@ -255,27 +255,7 @@ std::optional<std::size_t> column_number(std::string_view text) {
     return value;
 }
 
-// Half a unit in the last place written in a number ("1.18": 0.005, "12": 0.5, "1.2E3": 50).
-double half_last_place(std::string_view text) {
-    const std::size_t e = text.find_first_of("eE");
-    const std::string_view mantissa = text.substr(0, e);
-    const std::size_t point = mantissa.find('.');
-    long places =
-        point == std::string_view::npos ? 0 : static_cast<long>(mantissa.size() - point - 1);
-    if (e != std::string_view::npos) {
-        long exponent = 0;
-        std::string_view digits = text.substr(e + 1);
-        if (digits.starts_with('+')) {
-            digits.remove_prefix(1);
-        }
-        std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
-        places -= exponent;
-    }
-    return 0.5 * std::pow(10.0, -static_cast<double>(places));
-}
-
-// Adds the values to the summary, refusing one past the supported number. It keeps the sum of
-// the values before the last, in the order read, for the check of a row of totals.
+// Adds the values to the summary, refusing one past the supported number.
 class Collector {
   public:
     Collector(const std::string& source, std::vector<double>* values)
@@ -292,35 +272,10 @@ class Collector {
                             std::to_string(min_measurements) + " to " +
                             std::to_string(max_measurements) + " measurements");
         }
-        if (summariser_.count() > 0) {
-            sum_before_last_ += last_;
-        }
         summariser_.add(parsed.value);
-        last_ = parsed.value;
-        last_text_ = trim(text);
-        last_where_ = where;
         if (values_ != nullptr) {
             values_->push_back(parsed.value);
         }
-    }
-
-    // Refuses a last value that is the sum of those above it, as written (rounded to its
-    // places): the row of totals a spreadsheet adds under its data, without a label. A
-    // measurement that equals that sum anywhere else is read.
-    void check_last() const {
-        const std::size_t n = summariser_.count();
-        if (n < 4 || !std::isfinite(sum_before_last_)) {
-            return;
-        }
-        const double slack = half_last_place(last_text_) + 1e-12 * sum_before_last_;
-        if (!(std::fabs(last_ - sum_before_last_) <= slack)) {
-            return;
-        }
-        throw DataError(last_where_ + ": " + quoted(last_text_) + " is the sum of the " +
-                        std::to_string(n - 1) +
-                        " values above it: a row of totals is not a measurement; remove it (a "
-                        "measurement that happens to equal that sum is read when it is not the "
-                        "last)");
     }
 
     [[nodiscard]] Summary summary() const {
@@ -338,10 +293,6 @@ class Collector {
     const std::string& source_;
     std::vector<double>* values_;
     Summariser summariser_;
-    double sum_before_last_ = 0.0;
-    double last_ = 0.0;
-    std::string last_text_;
-    std::string last_where_;
 };
 
 // Whether a field of a table labels a row of totals or statistics a spreadsheet adds under the
@@ -367,18 +318,21 @@ bool labels_a_summary(std::string_view field) {
     return std::find(labels.begin(), labels.end(), word) != labels.end();
 }
 
-// The rows of a table that a label in another column marks as totals or statistics. A label
-// that stands in one row only is one, wherever the row is: the same text in many rows of its
-// column ("total" beside "dissolved" in a column of fractions) is data. Only the labels are
-// kept, one entry for each column and text.
+// The rows of a table that a label in another column marks as totals or statistics: the rows
+// that end the table, each labelled, and each label the only one of its text in its column. The
+// same text in many rows ("total" beside "dissolved" in a column of fractions), or a labelled
+// row with measurements after it, is data. Only the labels are kept, one entry for each column
+// and text.
 class SummaryRows {
   public:
     void row(const std::vector<std::string>& fields, std::size_t value_column,
              const std::string& where, const std::string& column_label) {
+        bool labelled = false;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (i == value_column || !labels_a_summary(fields[i])) {
                 continue;
             }
+            labelled = true;
             const std::string_view text = trim(fields[i]);
             const auto it = std::find_if(found_.begin(), found_.end(), [&](const Found& f) {
                 return f.column == i && f.label == text;
@@ -390,16 +344,22 @@ class SummaryRows {
                                       "measurement; its value " +
                                       quoted(trim(fields[value_column])) + " in " + column_label +
                                       " would be read as one: remove the row",
-                                  1});
+                                  1, rows_});
             } else {
                 ++it->count;
+                it->row = rows_;
             }
         }
+        // The first row of the labelled rows that end the table so far.
+        if (!labelled) {
+            trailing_from_ = rows_ + 1;
+        }
+        ++rows_;
     }
     // Refuses the table at its first row of totals or statistics.
     void check() const {
         for (const Found& f : found_) {
-            if (f.count == 1) {
+            if (f.count == 1 && f.row >= trailing_from_) {
                 throw DataError(f.message);
             }
         }
@@ -411,8 +371,11 @@ class SummaryRows {
         std::string label;
         std::string message;
         std::size_t count;
+        std::size_t row; // from 0, among the rows read
     };
     std::vector<Found> found_;
+    std::size_t rows_ = 0;
+    std::size_t trailing_from_ = 0;
 };
 
 std::string join(const std::vector<std::string>& names) {
@@ -735,7 +698,11 @@ bool first_content(LineReader& lines, std::string& line, ReadOptions& options) {
     if (!next_content(lines, line)) {
         return false;
     }
-    const std::string_view hint = trim(line);
+    // Only the line's end is trimmed: the separator may be a tab.
+    std::string_view hint = line;
+    while (!hint.empty() && (hint.back() == '\r' || hint.back() == ' ')) {
+        hint.remove_suffix(1);
+    }
     if (hint.size() != 5 || !hint.starts_with("sep=")) {
         return true;
     }
@@ -782,7 +749,6 @@ Data read_lines(LineReader& lines, const std::string& source, const ReadOptions&
                 collector.add(items[i], at_line() + ", value " + std::to_string(i + 1));
             }
         } while (lines.next(line));
-        collector.check_last();
         return {collector.summary(), ""};
     }
 
@@ -875,7 +841,6 @@ Data read_lines(LineReader& lines, const std::string& source, const ReadOptions&
         }
     }
     summaries.check();
-    collector.check_last();
     return {collector.summary(), label};
 }
 
