@@ -14,8 +14,9 @@ namespace {
     return c == ',' || (separators == ListSeparators::blanks_and_commas && (c == ' ' || c == '\t'));
 }
 
-// A whole item as a finite double, or nullopt.
-std::optional<double> number(std::string_view item) {
+} // namespace
+
+std::optional<double> finite_number(std::string_view item) {
     double value = 0.0;
     const char* const end = item.data() + item.size();
     const auto [ptr, ec] = std::from_chars(item.data(), end, value);
@@ -24,8 +25,6 @@ std::optional<double> number(std::string_view item) {
     }
     return value;
 }
-
-} // namespace
 
 ConfidenceList read_confidence_list(std::string_view text, ListSeparators separators) {
     ConfidenceList out;
@@ -43,7 +42,7 @@ ConfidenceList read_confidence_list(std::string_view text, ListSeparators separa
             ++end;
         }
         const std::string_view item = text.substr(from, end - from);
-        const std::optional<double> level = number(item);
+        const std::optional<double> level = finite_number(item);
         if (!level) {
             out.bad_item = std::string(item);
             return out;

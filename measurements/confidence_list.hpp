@@ -19,6 +19,9 @@ struct ConfidenceList {
     std::optional<std::string> bad_item;   // the first item that is not a finite number
 };
 
+// A whole item as a finite double (std::from_chars, the same in every locale), or nullopt.
+[[nodiscard]] std::optional<double> finite_number(std::string_view item);
+
 // Reads the items of `text` as numbers (std::from_chars, the same in every locale) up to the
 // first that is not a whole finite number. The range of the levels is not checked.
 [[nodiscard]] ConfidenceList read_confidence_list(std::string_view text,

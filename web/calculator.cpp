@@ -32,16 +32,7 @@ namespace {
     return c == ' ' || c == '\t' || c == ',';
 }
 
-// A whole item as a double (std::from_chars, the same in every locale), or nullopt.
-std::optional<double> number(std::string_view item) {
-    double value = 0.0;
-    const char* const end = item.data() + item.size();
-    const auto [ptr, ec] = std::from_chars(item.data(), end, value);
-    if (item.empty() || ec != std::errc{} || ptr != end || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
+using data::finite_number;
 
 std::string quoted(std::string_view item) {
     // Built up in place: g++ 12 at -O3 warns falsely (-Wrestrict) about "'" + std::string.
@@ -139,7 +130,7 @@ std::optional<AssessmentOptions> assessment_options(Outcome& out, const Assessme
     AssessmentOptions options;
     bool good = true;
     const std::string_view p = input.percentile.empty() ? std::string_view("0.95") : input.percentile;
-    const std::optional<double> percentile = number(p);
+    const std::optional<double> percentile = finite_number(p);
     if (!percentile || !(*percentile > 0.0 && *percentile < 1.0)) {
         out.errors.push_back({"percentile", lookalike_in_field("the percentile", p).value_or(
             "invalid percentile " + quoted(p) + ": the percentile is a probability strictly "
@@ -149,7 +140,7 @@ std::optional<AssessmentOptions> assessment_options(Outcome& out, const Assessme
         options.percentile = *percentile;
     }
     if (!input.limit.empty()) {
-        const std::optional<double> limit = number(input.limit);
+        const std::optional<double> limit = finite_number(input.limit);
         if (!limit || !(*limit > 0.0)) {
             out.errors.push_back({"limit", lookalike_in_field("the limit value", input.limit).value_or(
                 "invalid limit value " + quoted(input.limit) + ": the limit value is a number "
@@ -364,7 +355,7 @@ Confidences read_confidences(std::string_view text) {
                     ++to;
                 }
                 const std::string_view item = whole.substr(from, to - from);
-                if (!number(replaced_comma(item))) {
+                if (!finite_number(replaced_comma(item))) {
                     continue; // "0.9,1.0": a list without its blank
                 }
                 return quoted(item) + " has a decimal comma, which is not read: write " +
@@ -456,9 +447,9 @@ Outcome from_logs(std::string_view n, std::string_view log_mean, std::string_vie
                   const AssessmentInput& assessment) {
     Outcome out;
     const Confidences levels = read_confidences(confidences);
-    const std::optional<double> count = number(n);
-    const std::optional<double> mean = number(log_mean);
-    const std::optional<double> sd = number(log_sd);
+    const std::optional<double> count = finite_number(n);
+    const std::optional<double> mean = finite_number(log_mean);
+    const std::optional<double> sd = finite_number(log_sd);
     const auto not_a_number = [](std::string_view name, std::string_view item) {
         return lookalike_in_field(name, item)
             .value_or(std::string(name) + " " + quoted(item) + " is not a number");
@@ -504,7 +495,7 @@ Plan plan(const PlanInput& input) {
     PlanSetting setting;
     const auto read = [&](std::string_view text, const char* field, const char* name)
         -> std::optional<double> {
-        const std::optional<double> value = number(text);
+        const std::optional<double> value = finite_number(text);
         if (!value) {
             out.errors.push_back({field, lookalike_in_field(name, text).value_or(
                                              std::string(name) + " " + quoted(text) +
